@@ -1,0 +1,82 @@
+#include "app/dialogservices.h"
+
+#include "app/globals.h"
+#include "app/ostreldlg.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWidget>
+#include <QWindow>
+
+namespace {
+constexpr char kProgramDialog[] = "keldaProgramDialog";
+}
+
+void MakeProgramDialog(QWidget* dialog, bool dragBand)
+{
+    dialog->setProperty(kProgramDialog, true);
+    if (dragBand)
+        dialog->installEventFilter(new CDragBand(dialog));
+}
+
+bool CEnterEscFilter::IgnoreEnterEsc(QObject* receiver, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+        return false;
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Escape)
+        return false;
+    // Only our own dialogs: a file chooser opened by a page keeps its usual keys.
+    for (auto* widget = qobject_cast<QWidget*>(receiver); widget; widget = widget->parentWidget()) {
+        if (widget->property(kProgramDialog).toBool())
+            return true;
+        if (widget->isWindow())
+            break;
+    }
+    return false;
+}
+
+bool CEnterEscFilter::eventFilter(QObject* watched, QEvent* event)
+{
+    return IgnoreEnterEsc(watched, event) || QObject::eventFilter(watched, event);
+}
+
+bool CDragBand::DragBandHitTest(const QPoint& localPos)
+{
+    return localPos.y() < kDragBandHeight;
+}
+
+bool CDragBand::eventFilter(QObject* watched, QEvent* event)
+{
+    QWidget* frame = G_pMainDlg;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton || !frame ||
+            !DragBandHitTest(mouse->position().toPoint()))
+            break;
+        if (QWindow* window = frame->windowHandle(); window && window->startSystemMove())
+            return true;
+        m_dragging = true;
+        m_pressGlobal = mouse->globalPosition().toPoint();
+        m_frameStart = frame->pos();
+        return true;
+    }
+    case QEvent::MouseMove:
+        if (m_dragging && frame) {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            frame->move(m_frameStart + (mouse->globalPosition().toPoint() - m_pressGlobal));
+            return true;
+        }
+        break;
+    case QEvent::MouseButtonRelease:
+        if (m_dragging) {
+            m_dragging = false;
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class CWindowTimers;
+
+// The frame: the program's only top-level window, borderless 700 x 500. It owns the
+// program-wide objects and hosts the Locate page and the device console as children.
+class COstrelDlg : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 700;
+    static constexpr int kHeight = 500;
+    static constexpr unsigned kDiscoveryTimer = 9997;
+    static constexpr unsigned kQueueTimer = 9999;
+
+    explicit COstrelDlg(QWidget* parent = nullptr);
+    ~COstrelDlg() override;
+
+    // Replaces the Locate page by a new console for the device; false when the model is not
+    // ours or the console cannot be made (the program then ends).
+    bool OpenConsole(const QString& model, const QString& ipAddress, const QString& subnetMask);
+    void ShowLocatePage();
+    void CloseWizard();
+    void MinimizeWizard();
+
+    CWindowTimers* Timers() const { return m_timers; }
+
+private:
+    void OnDestroy();
+
+    CWindowTimers* m_timers = nullptr;
+    bool m_destroyed = false;
+};

@@ -1,0 +1,20 @@
+# kelda_add_qtest(NAME n SOURCES s... LIBS l... [LABELS unit|widgets] [TIMEOUT sec])
+# Every test runs through tests/tools/isolated: a private network namespace with only loopback,
+# fresh HOME and XDG_RUNTIME_DIR, the offscreen platform. So a test can never broadcast onto the
+# machine's network, nor meet another test's log or lock file.
+set(KELDA_ISOLATED ${PROJECT_SOURCE_DIR}/tests/tools/isolated)
+
+function(kelda_add_qtest)
+    cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    if(NOT T_LABELS)
+        set(T_LABELS unit)
+    endif()
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 120)
+    endif()
+    add_executable(${T_NAME} ${T_SOURCES})
+    target_link_libraries(${T_NAME} PRIVATE kelda_build Qt6::Test ${T_LIBS})
+    add_test(NAME ${T_NAME} COMMAND ${KELDA_ISOLATED} $<TARGET_FILE:${T_NAME}>)
+    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
+                                              SKIP_RETURN_CODE 77)
+endfunction()

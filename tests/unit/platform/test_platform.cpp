@@ -1,0 +1,126 @@
+#include "platform/codepage.h"
+#include "platform/singleinstance.h"
+#include "platform/stringtable.h"
+#include "platform/tickcount.h"
+
+#include <QTest>
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+private slots:
+    void layoutRect_data();
+    void layoutRect();
+    void layoutRectMissingEntryLeavesOutputs();
+    void compiledTableHoldsTheTexts();
+    void codePageDecodesEveryByteAndBack();
+    void codePageHighRange();
+    void codePageReplacesWhatItCannotHold();
+    void tickSourceCanSitAtTheWrap();
+    void secondInstanceIsRefusedUntilTheFirstEnds();
+};
+
+void TestPlatform::layoutRect_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<int>>("expected");
+    QTest::newRow("four values") << u"600,450,70,25"_qs << QList<int>{600, 450, 70, 25};
+    QTest::newRow("one value is the height") << u"5"_qs << QList<int>{0, 0, 0, 5};
+    QTest::newRow("two values") << u"7,9"_qs << QList<int>{7, 0, 0, 9};
+    QTest::newRow("non-digits read as 0") << u"a,12px,,x"_qs << QList<int>{0, 12, 0, 0};
+    QTest::newRow("blanks and signs") << u" 3, -4,+5 ,\t6"_qs << QList<int>{3, -4, 5, 6};
+    QTest::newRow("extra commas stay in the height") << u"1,2,3,4,5"_qs << QList<int>{1, 2, 3, 4};
+    QTest::newRow("huge saturates") << u"99999999999,1,1,1"_qs
+                                     << QList<int>{2147483647, 1, 1, 1};
+    QTest::newRow("empty") << QString() << QList<int>{0, 0, 0, 0};
+}
+
+void TestPlatform::layoutRect()
+{
+    QFETCH(QString, text);
+    QFETCH(QList<int>, expected);
+    int x = -1, y = -1, w = -1, h = -1;
+    ParseLayoutRect(text, x, y, w, h);
+    QCOMPARE((QList<int>{x, y, w, h}), expected);
+}
+
+void TestPlatform::layoutRectMissingEntryLeavesOutputs()
+{
+    LoadStringTableForTest("# comment\n900\t\n901\t1,2,3,4\r\n");
+    int x = 11, y = 12, w = 13, h = 14;
+    QVERIFY(!GetLayoutRect(900, x, y, w, h)); // empty entry
+    QVERIFY(!GetLayoutRect(999, x, y, w, h)); // missing entry
+    QCOMPARE((QList<int>{x, y, w, h}), (QList<int>{11, 12, 13, 14}));
+    QVERIFY(GetLayoutRect(901, x, y, w, h));
+    QCOMPARE((QList<int>{x, y, w, h}), (QList<int>{1, 2, 3, 4}));
+    LoadStringTableForTest(QByteArray()); // leave no trace for the next test
+}
+
+void TestPlatform::compiledTableHoldsTheTexts()
+{
+    // Reads the table compiled into the program, not a test copy.
+    QFile file(u":/strings.txt"_qs);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    LoadStringTableForTest(file.readAll());
+    QCOMPARE(LoadString(178), u"Kelda Support Utility"_qs);
+    QCOMPARE(LoadString(207), u"Cannot Connect to Repeater."_qs);
+    QCOMPARE(LoadString(112), u"Smart Repeaters Found !"_qs);
+    int x = 0, y = 0, w = 0, h = 0;
+    QVERIFY(GetLayoutRect(191, x, y, w, h));
+    QCOMPARE((QList<int>{x, y, w, h}), (QList<int>{600, 450, 70, 25}));
+}
+
+void TestPlatform::codePageDecodesEveryByteAndBack()
+{
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(char(b));
+    const QString text = FromAnsi(all);
+    QCOMPARE(text.size(), 256);
+    QCOMPARE(ToAnsi(text), all);
+}
+
+void TestPlatform::codePageHighRange()
+{
+    QCOMPARE(FromAnsi("\x80"), QString(QChar(0x20AC)));
+    QCOMPARE(FromAnsi("\x9f"), QString(QChar(0x0178)));
+    QCOMPARE(FromAnsi("\x81\x8d\x8f\x90\x9d"), u"\u0081\u008d\u008f\u0090\u009d"_qs);
+    QCOMPARE(FromAnsi("caf\xe9"), u"caf\u00e9"_qs);
+    QCOMPARE(ToAnsi(u"\u20ac\u2122\u00ff"), QByteArray("\x80\x99\xff"));
+}
+
+void TestPlatform::codePageReplacesWhatItCannotHold()
+{
+    QCOMPARE(ToAnsi(u"a\u0100b"), QByteArray("a?b"));
+    QCOMPARE(ToAnsi(u"\u0080"), QByteArray("?")); // defined at 0x80 is the euro, not U+0080
+    QCOMPARE(ToAnsi(u"x\U0001F600y"), QByteArray("x?y")); // one character, one "?"
+    QCOMPARE(ToAnsi(u"\xd800z"), QByteArray("?z"));       // a lone surrogate
+}
+
+void TestPlatform::tickSourceCanSitAtTheWrap()
+{
+    std::uint32_t now = 0xFFFFFFF0u;
+    SetTickSourceForTest([&now] { return now; });
+    const std::uint32_t before = GetTickCount();
+    now += 0x20;
+    QCOMPARE(GetTickCount(), 0x10u);
+    QCOMPARE(std::uint32_t(GetTickCount() - before), 0x20u);
+    SetTickSourceForTest({});
+    const std::uint32_t a = GetTickCount();
+    QTest::qWait(20);
+    QVERIFY(std::uint32_t(GetTickCount() - a) >= 15);
+}
+
+void TestPlatform::secondInstanceIsRefusedUntilTheFirstEnds()
+{
+    {
+        const CSingleInstance first(u"Brevik Tarn Ostrel"_qs);
+        QVERIFY(first.IsFirst());
+        const CSingleInstance second(u"Brevik Tarn Ostrel"_qs);
+        QVERIFY(!second.IsFirst());
+    }
+    const CSingleInstance again(u"Brevik Tarn Ostrel"_qs);
+    QVERIFY(again.IsFirst());
+}
+
+QTEST_GUILESS_MAIN(TestPlatform)
+#include "test_platform.moc"
