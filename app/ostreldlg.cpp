@@ -24,7 +24,7 @@ COstrelDlg::COstrelDlg(QWidget* parent) : QDialog(parent, Qt::Window | Qt::Frame
     setFixedSize(kWidth, kHeight);
 
     m_timers = new CWindowTimers(this);
-    G_pUDPManager = new CUDPManager(1, this);
+    G_pUDPManager = new CUDPManager(1, this, m_timers);
     m_timers->SetTimer(kDiscoveryTimer, 300, DiscoveryTimerProc);
     G_pWEBManager = new CWEBManager(this);
     m_timers->SetTimer(kQueueTimer, 800, PumpQueue);

@@ -1,20 +1,52 @@
 #pragma once
 
-#include <QObject>
+#include "discovery/adapters.h"
 
-// Discovery socket and job queue. The frame creates it with state 1 (socket to be created on
-// the first send) and drives it from timer 9997.
+#include <QByteArrayView>
+#include <QObject>
+#include <QPointer>
+
+class CWindowTimers;
+class QSocketNotifier;
+
+// The discovery socket: UDP port 13379 on every local address, broadcast enabled. It is
+// created on the first send and again on the send after anything closed or spoilt it.
 class CUDPManager : public QObject {
     Q_OBJECT
 public:
-    CUDPManager(int state, QObject* owner);
+    static constexpr unsigned kDiscoveryTimer = 9997;
+
+    // state 1: the socket is to be created before the next send. ownerTimers run timer 9997,
+    // which destruction stops first.
+    CUDPManager(int state, QObject* owner, CWindowTimers* ownerTimers,
+                AdapterSource adapters = ListDiscoveryAdapters);
     ~CUDPManager() override;
 
     // Frame destruction: empty the job queue and the found-device list, close the socket.
     void Shutdown();
 
+    void SendDiscoveryQuery(QByteArrayView firstField);
+    bool CreateDiscoverySocket();
+    void Close();
+
+    // Socket notifications. errorCode is the error the socket reported with the data.
+    void OnReceive(int errorCode);
+    void OnOutOfBandData();
+    void OnClose();
+
+    int State() const { return m_nState; }
+    bool IsOpen() const { return m_socket >= 0; }
+
 private:
+    void OnReadable();
+
     int m_nState;
+    QPointer<CWindowTimers> m_ownerTimers;
+    AdapterSource m_adapters;
+    int m_socket = -1;
+    QSocketNotifier* m_readNotifier = nullptr;
+    QSocketNotifier* m_exceptionNotifier = nullptr;
 };
 
+// Timer procedure of timer 9997 on the frame: paces the head discovery job.
 void DiscoveryTimerProc(unsigned timerId);

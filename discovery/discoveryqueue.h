@@ -1,0 +1,23 @@
+#pragma once
+
+#include "discovery/discoverytypes.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+// Starts a scan: queues a job of three queries 750 ms apart and empties the device list.
+void QueueDiscovery(const QString& strTag);
+
+void RemoveHeadJob();
+void ClearDeviceList();
+void AddDevice(const _STRU_AP_INFO& device);
+
+// Whether a wait of intervalMs that began at tick lastTick is over at tick now. The counter
+// wraps after 49.7 days; the elapsed time is taken modulo 2^32 so the wrap costs nothing.
+bool IsWaitOver(std::uint32_t now, std::uint32_t lastTick, std::uint32_t intervalMs);
+
+// One pacing tick for the head job: sendQuery gets the query's first field when a query is due.
+void AdvanceDiscoveryQueue(const std::function<void(QByteArrayView firstField)>& sendQuery);
