@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QSize>
+#include <QString>
+#include <functional>
+
+class QPainter;
+
+namespace Skin
+{
+
+// How a picture is stored, which also names its resource prefix (:/JPEG/133, :/BITMAP/171).
+enum class Storage { Jpeg, Bitmap, Icon };
+
+struct Picture {
+    int id;
+    Storage storage;
+    QSize size;
+    QString purpose;
+    std::function<void(QPainter&)> paint;
+};
+
+QList<Picture> Catalogue();
+
+QString FileName(const Picture& picture);
+QString ResourcePrefix(Storage storage);
+
+QImage Render(const Picture& picture);
+// The file's bytes: fixed quality and density, so the same build writes the same bytes.
+QByteArray Encode(const Picture& picture, const QImage& image);
+
+} // namespace Skin

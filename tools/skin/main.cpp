@@ -1,0 +1,178 @@
+// Draws the program's skin: every page background, step, title button, dialog picture, progress
+// frame and row bitmap, and the resource file that names them.
+//
+//   kelda-skin [--qrc FILE] [--preview DIR] OUTPUT_DIR   write the pictures (and the .qrc)
+//   kelda-skin --check [--qrc FILE] OUTPUT_DIR           compare instead of writing
+//
+// Exit codes: 0 done or equal, 1 different or failed, 77 a required font is missing.
+
+#include "tools/skin/catalogue.h"
+#include "tools/skin/qrcfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QSet>
+#include <cstdio>
+
+namespace
+{
+
+constexpr int ExitMissingFont = 77;
+
+const char* const FontFiles[] = {
+    "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+    "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
+};
+
+void Print(const QString& line)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(line));
+}
+
+// Load the faces from their files, so the pictures never depend on what fontconfig substitutes.
+bool LoadFonts()
+{
+    for (const char* path : FontFiles) {
+        if (QFontDatabase::addApplicationFont(QString::fromLatin1(path)) < 0) {
+            Print(QStringLiteral("kelda-skin: cannot load %1 (install fonts-dejavu-core)")
+                      .arg(QString::fromLatin1(path)));
+            return false;
+        }
+    }
+    const QFontInfo info(QFont(QStringLiteral("DejaVu Sans")));
+    if (info.family() != QStringLiteral("DejaVu Sans")) {
+        Print(QStringLiteral("kelda-skin: DejaVu Sans resolves to %1").arg(info.family()));
+        return false;
+    }
+    return true;
+}
+
+QByteArray ReadAll(const QString& path, bool* exists)
+{
+    QFile file(path);
+    *exists = file.open(QIODevice::ReadOnly);
+    return *exists ? file.readAll() : QByteArray();
+}
+
+bool WriteAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(bytes) != bytes.size()) {
+        Print(QStringLiteral("kelda-skin: cannot write %1").arg(path));
+        return false;
+    }
+    return true;
+}
+
+struct Options {
+    bool check = false;
+    QString qrcPath;
+    QString previewDir;
+    QString outputDir;
+};
+
+bool ParseArguments(const QStringList& arguments, Options& options)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QStringLiteral("--check"))
+            options.check = true;
+        else if (argument == QStringLiteral("--qrc") && i + 1 < arguments.size())
+            options.qrcPath = arguments[++i];
+        else if (argument == QStringLiteral("--preview") && i + 1 < arguments.size())
+            options.previewDir = arguments[++i];
+        else if (!argument.startsWith(u'-') && options.outputDir.isEmpty())
+            options.outputDir = argument;
+        else
+            return false;
+    }
+    return !options.outputDir.isEmpty();
+}
+
+// Writes (or compares) one file; returns false on a difference or an error.
+bool Deliver(const Options& options, const QString& path, const QByteArray& bytes)
+{
+    bool exists = false;
+    const QByteArray current = ReadAll(path, &exists);
+    if (options.check) {
+        if (!exists)
+            Print(QStringLiteral("missing:   %1").arg(path));
+        else if (current != bytes)
+            Print(QStringLiteral("differs:   %1").arg(path));
+        return exists && current == bytes;
+    }
+    return (exists && current == bytes) || WriteAll(path, bytes);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
+
+    Options options;
+    if (!ParseArguments(QCoreApplication::arguments(), options)) {
+        Print(
+            QStringLiteral("usage: kelda-skin [--check] [--qrc FILE] [--preview DIR] OUTPUT_DIR"));
+        return 1;
+    }
+    if (!LoadFonts())
+        return ExitMissingFont;
+
+    const QDir output(options.outputDir);
+    if (!options.check && !QDir().mkpath(options.outputDir)) {
+        Print(QStringLiteral("kelda-skin: cannot create %1").arg(options.outputDir));
+        return 1;
+    }
+    if (!options.previewDir.isEmpty())
+        QDir().mkpath(options.previewDir);
+
+    const QList<Skin::Picture> catalogue = Skin::Catalogue();
+    bool good = true;
+    QSet<QString> produced;
+    for (const Skin::Picture& picture : catalogue) {
+        const QString name = Skin::FileName(picture);
+        produced.insert(name);
+        const QByteArray bytes = Skin::Encode(picture, Skin::Render(picture));
+        if (bytes.isEmpty()) {
+            Print(QStringLiteral("kelda-skin: cannot encode %1").arg(name));
+            good = false;
+            continue;
+        }
+        good = Deliver(options, output.filePath(name), bytes) && good;
+        if (!options.previewDir.isEmpty()) {
+            // What the program will see: the stored file decoded again, saved losslessly.
+            QImage::fromData(bytes).save(
+                QDir(options.previewDir).filePath(name + QStringLiteral(".png")));
+        }
+    }
+
+    // A stale picture left in the folder would still be committed and could be listed by hand.
+    const QStringList present = output.entryList(QDir::Files);
+    for (const QString& name : present) {
+        if (!produced.contains(name)) {
+            Print(QStringLiteral("%1 %2").arg(options.check ? QStringLiteral("stray:    ")
+                                                            : QStringLiteral("not mine: "),
+                                              output.filePath(name)));
+            good = good && !options.check;
+        }
+    }
+
+    if (!options.qrcPath.isEmpty()) {
+        const QString relative =
+            QFileInfo(options.qrcPath).absoluteDir().relativeFilePath(output.absolutePath());
+        good = Deliver(options, options.qrcPath, Skin::QrcText(catalogue, relative)) && good;
+    }
+
+    if (options.check)
+        Print(good ? QStringLiteral("kelda-skin: %1 pictures match").arg(catalogue.size())
+                   : QStringLiteral("kelda-skin: the committed skin differs from the generator"));
+    return good ? 0 : 1;
+}
