@@ -6,6 +6,7 @@
 #include <QImageReader>
 #include <QSize>
 #include <QTest>
+#include <algorithm>
 #include <cstdlib>
 
 namespace
@@ -191,19 +192,25 @@ void TestSkinResources::picturesJoinThePictureBehindThem()
 {
     // JPEG coding blurs edges a little; a seam of another colour differs by far more.
     constexpr double Tolerance = 6;
+    // One column is noisier than an area; the sidebar against the page differs by 14 or more.
+    constexpr double ColumnTolerance = 10;
     for (int background : Backgrounds) {
         const QImage page = Jpeg(background);
         for (int step = 0; step < 7; ++step) {
             const QPoint place(15, 105 + 33 * step);
             for (int id : StepPictures[step]) {
                 const QImage picture = Jpeg(id);
-                // Above the marked tab, the top rows carry the sidebar, its edge and the page.
-                const double difference =
-                    MeanDifference(picture, {0, 0}, page, place, QSize(Step.width(), 2));
-                QVERIFY2(difference < Tolerance, qPrintable(QStringLiteral("step %1 on page %2: %3")
-                                                                .arg(id)
-                                                                .arg(background)
-                                                                .arg(difference)));
+                // Above the marked tab, the top rows carry the sidebar, its edge and the page;
+                // column by column, so a sidebar edge one pixel off shows.
+                double difference = 0;
+                for (int x = 0; x < Step.width(); ++x)
+                    difference = std::max(difference, MeanDifference(picture, {x, 0}, page,
+                                                                     place + QPoint(x, 0), {1, 2}));
+                QVERIFY2(difference < ColumnTolerance,
+                         qPrintable(QStringLiteral("step %1 on page %2: %3")
+                                        .arg(id)
+                                        .arg(background)
+                                        .arg(difference)));
             }
         }
         const struct {
