@@ -267,10 +267,10 @@ void PaintSplash(QPainter& painter)
         painter.drawEllipse(QPoint(width - 120, WindowHeight + 40), radius, radius);
     }
     painter.restore();
-    PaintMark(painter, QRectF(74, 150, 132, 132), QColor(255, 255, 255), AccentLight);
-    DrawTextTop(painter, Type::Product, QColor(255, 255, 255), 240, 178,
+    PaintMark(painter, QRectF(80, 150, 132, 132), QColor(255, 255, 255), AccentLight);
+    DrawTextTop(painter, Type::Display, QColor(255, 255, 255), 246, 188,
                 QStringLiteral("Kelda Support Utility"));
-    DrawTextTop(painter, Type::Label, QColor(0xA9, 0xC4, 0xDE), 241, 212,
+    DrawTextTop(painter, Type::Lead, QColor(0xA9, 0xC4, 0xDE), 248, 236,
                 QStringLiteral("Set up your Smart Repeater in a few steps."));
     painter.fillRect(QRect(0, WindowHeight - 4, width, 4), Accent);
 }

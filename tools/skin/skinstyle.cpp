@@ -46,6 +46,13 @@ QFont Font(Type type)
         font.setPixelSize(12);
         font.setBold(true);
         break;
+    case Type::Display:
+        font.setPixelSize(34);
+        font.setBold(true);
+        break;
+    case Type::Lead:
+        font.setPixelSize(15);
+        break;
     }
     return font;
 }

@@ -32,7 +32,18 @@ inline const QColor Danger{0xC8, 0x3C, 0x3C};
 
 // The program's controls draw with a 12 pixel font, so labels drawn into the pictures use the
 // same size to share a baseline with the values beside them.
-enum class Type { Label, LabelBold, Small, Caption, Heading, Title, Product, Button };
+enum class Type {
+    Label,
+    LabelBold,
+    Small,
+    Caption,
+    Heading,
+    Title,
+    Product,
+    Button,
+    Display,
+    Lead
+};
 
 QFont Font(Type type);
 
