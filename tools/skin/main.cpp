@@ -8,11 +8,10 @@
 
 #include "tools/skin/catalogue.h"
 #include "tools/skin/qrcfile.h"
+#include "tools/skin/skinstyle.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QSet>
@@ -23,32 +22,9 @@ namespace
 
 constexpr int ExitMissingFont = 77;
 
-const char* const FontFiles[] = {
-    "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-    "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
-};
-
 void Print(const QString& line)
 {
     std::fprintf(stderr, "%s\n", qPrintable(line));
-}
-
-// Load the faces from their files, so the pictures never depend on what fontconfig substitutes.
-bool LoadFonts()
-{
-    for (const char* path : FontFiles) {
-        if (QFontDatabase::addApplicationFont(QString::fromLatin1(path)) < 0) {
-            Print(QStringLiteral("kelda-skin: cannot load %1 (install fonts-dejavu-core)")
-                      .arg(QString::fromLatin1(path)));
-            return false;
-        }
-    }
-    const QFontInfo info(QFont(QStringLiteral("DejaVu Sans")));
-    if (info.family() != QStringLiteral("DejaVu Sans")) {
-        Print(QStringLiteral("kelda-skin: DejaVu Sans resolves to %1").arg(info.family()));
-        return false;
-    }
-    return true;
 }
 
 QByteArray ReadAll(const QString& path, bool* exists)
@@ -123,8 +99,11 @@ int main(int argc, char** argv)
             QStringLiteral("usage: kelda-skin [--check] [--qrc FILE] [--preview DIR] OUTPUT_DIR"));
         return 1;
     }
-    if (!LoadFonts())
+    QString fontError;
+    if (!Skin::LoadFonts(fontError)) {
+        Print(QStringLiteral("kelda-skin: ") + fontError);
         return ExitMissingFont;
+    }
 
     const QDir output(options.outputDir);
     if (!options.check && !QDir().mkpath(options.outputDir)) {

@@ -1,5 +1,7 @@
 #include "tools/skin/skinstyle.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
@@ -7,6 +9,27 @@
 
 namespace Skin
 {
+
+bool LoadFonts(QString& error)
+{
+    static const char* const files[] = {
+        "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+        "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
+    };
+    for (const char* path : files) {
+        if (QFontDatabase::addApplicationFont(QString::fromLatin1(path)) < 0) {
+            error = QStringLiteral("cannot load %1 (install fonts-dejavu-core)")
+                        .arg(QString::fromLatin1(path));
+            return false;
+        }
+    }
+    const QFontInfo info(Font(Type::Label));
+    if (info.family() != QStringLiteral("DejaVu Sans")) {
+        error = QStringLiteral("DejaVu Sans resolves to %1").arg(info.family());
+        return false;
+    }
+    return true;
+}
 
 QFont Font(Type type)
 {

@@ -46,6 +46,9 @@ enum class Type {
 };
 
 QFont Font(Type type);
+// Loads the faces from their files, so the pictures never depend on what fontconfig substitutes.
+// Needs a QGuiApplication.
+bool LoadFonts(QString& error);
 
 // Geometry shared by every page.
 constexpr int WindowWidth = 700;
