@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <QStringView>
+
+class QPainter;
+
+// One skin picture from the program's resources. Pictures are authored at 96 pixels per inch
+// and drawn scaled by the target's pixels per inch, so 1:1 on an ordinary screen.
+class CPTPicture {
+public:
+    // `name` is "#<id>" (or a plain resource name), `type` the resource folder ("JPEG"): "#133"
+    // of "JPEG" is :/JPEG/133. Names not compiled in are looked up in the "kelda-skin" search
+    // path, which is empty unless someone (a test, a skin designer) adds a folder to it.
+    // Any previous picture is released first.
+    bool Load(QStringView name, QStringView type);
+    bool LoadId(int id, QStringView type = u"JPEG");
+    void Release() { m_image = QImage(); }
+
+    // Draws at the painter's origin; false when nothing is loaded.
+    bool Draw(QPainter& painter) const;
+
+    bool IsLoaded() const { return !m_image.isNull(); }
+    // The size it is drawn at on a target of this many pixels per inch.
+    QSize DrawnSize(int dpiX, int dpiY) const;
+    const QImage& Image() const { return m_image; }
+
+    static QString ResourcePath(QStringView name, QStringView type);
+
+private:
+    QImage m_image;
+};
