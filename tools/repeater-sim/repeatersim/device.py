@@ -85,6 +85,7 @@ class Device:
                 "phase": self.phase, "boot_count": self.boot_count,
                 "reboot_seconds": self.options.reboot_seconds,
                 "running": self.settings.running, "saved": self.settings.saved,
+                "factory": self.settings.factory,
                 "wan": self.settings.wan,
                 "faults": [mode + ("@" + path if path else "") for mode, path in self.faults],
                 "last_upload": self.last_upload, "counters": self.counters,
