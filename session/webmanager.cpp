@@ -1,19 +1,319 @@
 #include "session/webmanager.h"
 
-CWEBManager::CWEBManager(QObject* owner) : QObject(owner) {}
+#include "app/globals.h"
+#include "platform/codepage.h"
+#include "platform/netconfig.h"
+#include "platform/tickcount.h"
+#include "platform/windowtimers.h"
+#include "protocol/diaglog.h"
+#include "session/asyncsocket.h"
+#include "session/routeworker.h"
+#include "session/shutdownsignals.h"
 
-CWEBManager::~CWEBManager() = default;
+#include <QCoreApplication>
+#include <QFile>
 
-void CWEBManager::AddCommand(const QString&, const QString&, const QString&, const QString&,
-                             const QString&)
+#include <cstring>
+
+QList<_STRU_WEB_DATA> G_mWebQueue;
+QList<_STRU_WEB_DATA> G_mWebDone;
+QString G_mstrLocalIP;
+
+namespace {
+
+// Far above any page the device serves; a peer that streams without end stops here.
+qsizetype g_responseLimit = qsizetype(64) * 1024 * 1024;
+
+constexpr qsizetype kAddCommandLogBytes = 1024;
+
+// 0 marks a step that has not started, so a step never starts at tick 0.
+std::uint32_t StartTick()
 {
+    const std::uint32_t now = GetTickCount();
+    return now ? now : 1;
 }
 
-QString CWEBManager::TakeResult(qint32&, QString&)
+bool IsFinal(qint32 state)
 {
-    return QString();
+    return state >= kWebClosed && state <= kWebUnreachable;
 }
 
-void CWEBManager::ReleaseRoute() {}
+void LogLine(const QByteArray& line)
+{
+    WriteLog(line);
+}
 
-void PumpQueue(unsigned) {}
+} // namespace
+
+CWEBManager::CWEBManager(QObject* owner) : CWEBManager(owner, CreateSystemNetConfig())
+{
+    m_signals = new CShutdownSignals(
+        [this](int signal) {
+            WriteLog(ToAnsi(u"Signal %1: closing"_qs.arg(signal)));
+            ReleaseRoute();
+            QCoreApplication::exit(0);
+        },
+        this);
+}
+
+CWEBManager::CWEBManager(QObject* owner, std::shared_ptr<INetConfig> net)
+    : QObject(owner), m_owner(owner), m_net(std::move(net))
+{
+    m_socket = new CAsyncTcpSocket(this);
+    m_socket->onConnect = [this](int error) { OnConnect(error); };
+    m_socket->onReceive = [this] { OnReceive(); };
+    m_socket->onClose = [this](int error) { OnClose(error); };
+    G_mstrLocalIP.clear();
+    if (const QString problem = m_net->StartupProblem(); !problem.isEmpty())
+        WriteLog(ToAnsi(u"Network configuration: %1"_qs.arg(problem)));
+}
+
+CWEBManager::~CWEBManager()
+{
+    if (m_owner) {
+        if (auto* timers = m_owner->findChild<CWindowTimers*>(QString(), Qt::FindDirectChildrenOnly))
+            timers->KillTimer(kQueueTimer);
+    }
+    ReleaseRoute();
+}
+
+void CWEBManager::SetResponseLimitForTest(qsizetype characters)
+{
+    g_responseLimit = characters;
+}
+
+void CWEBManager::AddCommand(const QString& strID, const QString& strData, const QString& strAPIP,
+                             const QString& strAPSubnet, const QString& strFileName)
+{
+    WriteLog(ToAnsi(u"strID=%1 strAPIP=%2 strAPSubnet=%3"_qs.arg(strID, strAPIP, strAPSubnet))
+                 .left(kAddCommandLogBytes));
+    _STRU_WEB_DATA record;
+    record.strID = strID;
+    record.strAPIP = strAPIP;
+    record.strAPSubnet = strAPSubnet;
+    record.strData = strData;
+    record.strFileName = strFileName;
+    record.dwStartTick = 0;
+    // Only a command that opens a burst prepares the route; the ones behind it reuse it.
+    if (G_mWebQueue.isEmpty()) {
+        record.dwResult = kWebRoutePending;
+        record.dwTimeout = kRouteTimeout;
+    } else {
+        record.dwResult = kWebConnectPending;
+        record.dwTimeout = kConnectTimeout;
+    }
+    G_mWebQueue.append(record);
+}
+
+QString CWEBManager::TakeResult(qint32& dwResult, QString& strData)
+{
+    if (G_mWebDone.isEmpty())
+        return QString();
+    const _STRU_WEB_DATA record = G_mWebDone.takeFirst();
+    dwResult = record.dwResult;
+    strData = record.strData;
+    return record.strID;
+}
+
+void CWEBManager::Pump()
+{
+    if (m_worker) {
+        if (m_worker->Finished())
+            CollectRouteWorker();
+        return; // nothing else while a worker exists
+    }
+    if (G_mWebQueue.isEmpty())
+        return;
+    _STRU_WEB_DATA head = G_mWebQueue.first();
+    if (IsFinal(head.dwResult)) {
+        G_mWebDone.append(head);
+        G_mWebQueue.removeFirst();
+        return;
+    }
+    if (head.dwStartTick != 0) {
+        const std::uint32_t now = GetTickCount();
+        if (now < head.dwStartTick) {
+            // The counter wrapped: the step's time starts again.
+            head.dwStartTick = StartTick();
+        } else if (now - head.dwStartTick > head.dwTimeout) {
+            // Elapsed time, not start + timeout: that sum overflows near the wrap and would
+            // time a step out at once.
+            head.dwResult = kWebTimedOut;
+        }
+        G_mWebQueue.first() = head;
+        return;
+    }
+    switch (head.dwResult) {
+    case kWebRoutePending:
+        head.dwTimeout = kRouteTimeout;
+        head.dwStartTick = StartTick();
+        // Written back before the worker exists, so nothing can overwrite its result.
+        G_mWebQueue.first() = head;
+        StartRouteWorker(head);
+        return;
+    case kWebConnectPending:
+        ConnectDevice(head.strAPIP);
+        head.dwTimeout = kConnectTimeout;
+        break;
+    case kWebConnected:
+        SendRequest(head);
+        head.dwTimeout = kResponseTimeout;
+        head.strData.clear();
+        break;
+    default:
+        break;
+    }
+    head.dwStartTick = StartTick();
+    G_mWebQueue.first() = head;
+}
+
+bool CWEBManager::ConnectDevice(const QString& address)
+{
+    m_socket->Close();
+    m_nConnectState = 1;
+    int error = 0;
+    if (!m_socket->Create(G_mstrLocalIP, error))
+        return false;
+    // A failure reported at once leaves the command to its connect time-out.
+    m_socket->Connect(address, kDevicePort, error);
+    return true;
+}
+
+void CWEBManager::SendRequest(const _STRU_WEB_DATA& record)
+{
+    QByteArray bytes = ToAnsi(record.strData);
+    // The byte count is fixed here, before any file is spliced in.
+    if (const qsizetype zero = bytes.indexOf('\0'); zero >= 0)
+        bytes.truncate(zero);
+
+    if (!record.strFileName.isEmpty()) {
+        WriteLog("HTML Upload...");
+        const qsizetype placeholder = record.strData.indexOf(u"?????");
+        if (placeholder >= 0) {
+            const qsizetype offset = ToAnsi(QStringView(record.strData).left(placeholder)).size();
+            qsizetype run = 0;
+            while (offset + run < bytes.size() && bytes[offset + run] == '?')
+                ++run;
+            QFile file(record.strFileName);
+            if (run > 0 && file.open(QIODevice::ReadOnly)) {
+                // Never more than the placeholder holds: the file may have grown since the
+                // request was built. A file that shrank leaves question marks behind.
+                const QByteArray content = file.read(run);
+                std::memcpy(bytes.data() + offset, content.constData(), size_t(content.size()));
+            }
+        }
+    } else {
+        WriteLog(bytes);
+    }
+    m_socket->Send(bytes);
+}
+
+void CWEBManager::OnConnect(int)
+{
+    // The error is not looked at: a failed connection sends nothing and times out.
+    if (!G_mWebQueue.isEmpty() && G_mWebQueue.first().dwResult == kWebConnectPending) {
+        G_mWebQueue.first().dwResult = kWebConnected;
+        G_mWebQueue.first().dwStartTick = 0;
+    }
+    m_nConnectState = 2;
+}
+
+void CWEBManager::OnReceive()
+{
+    const QString peer = m_socket->PeerAddress();
+    char buffer[kReceiveBlock + 1] = {};
+    m_socket->Receive(buffer, kReceiveBlock);
+    const QString text = FromAnsi(QByteArrayView(buffer, qsizetype(std::strlen(buffer))));
+    if (G_mWebQueue.isEmpty())
+        return;
+    _STRU_WEB_DATA& head = G_mWebQueue.first();
+    if (peer != head.strAPIP)
+        return;
+    // Only the command that sent on this connection takes its data; a late block of an
+    // earlier, timed-out connection must not land in the next command's request.
+    if (head.dwResult != kWebConnected && head.dwResult != kWebReceiving)
+        return;
+    if (head.strData.size() + text.size() > g_responseLimit) {
+        WriteLog("Response too long: connection closed");
+        head.dwResult = kWebClosedWithError;
+        m_socket->Close();
+        m_nConnectState = 0;
+        return;
+    }
+    if (head.dwResult == kWebConnected)
+        head.dwResult = kWebReceiving;
+    head.strData += text;
+}
+
+void CWEBManager::OnClose(int error)
+{
+    // As with receive: an earlier connection's close does not finish the next command.
+    if (!G_mWebQueue.isEmpty()) {
+        _STRU_WEB_DATA& head = G_mWebQueue.first();
+        if (head.dwResult == kWebConnected || head.dwResult == kWebReceiving)
+            head.dwResult = error ? kWebClosedWithError : kWebClosed;
+    }
+    m_nConnectState = 0;
+}
+
+void CWEBManager::StartRouteWorker(const _STRU_WEB_DATA& record)
+{
+    m_worker = std::make_unique<CRouteWorker>(m_net, m_adapter, LogLine, record.strID,
+                                              record.strAPIP, record.strAPSubnet);
+    if (!m_worker->Start()) {
+        m_worker.reset();
+        WriteLog("Route preparation: no thread");
+        G_mstrLocalIP = QString::fromLatin1(kRouteError);
+        G_mWebQueue.first().dwResult = kWebUnreachable;
+        G_mWebQueue.first().dwStartTick = 0;
+    }
+}
+
+void CWEBManager::CollectRouteWorker()
+{
+    m_worker->Join();
+    const QString result = m_worker->Result();
+    const QString strID = m_worker->CommandID();
+    m_worker.reset();
+    G_mstrLocalIP = result;
+    // Only if the head is still the command the worker prepared for.
+    if (!G_mWebQueue.isEmpty() && G_mWebQueue.first().strID == strID) {
+        G_mWebQueue.first().dwResult =
+            result == QLatin1StringView(kRouteError) ? kWebUnreachable : kWebConnectPending;
+        G_mWebQueue.first().dwStartTick = 0;
+    }
+}
+
+void CWEBManager::StopRouteWorker()
+{
+    if (!m_worker)
+        return;
+    // Shutdown must not sit out a whole preparation: its waits end early, its result is lost.
+    m_net->Interrupt(true);
+    m_worker->Join();
+    m_worker.reset();
+    m_net->Interrupt(false);
+}
+
+void CWEBManager::ReleaseRoute()
+{
+    StopRouteWorker();
+    m_socket->Close();
+    m_nConnectState = 0;
+    G_mstrLocalIP.clear();
+    if (G_dwNTEContext != 0) {
+        if (!m_net->DeleteAddress(G_dwNTEContext))
+            WriteLog(ToAnsi(u"DeleteIPAddress failed: %1"_qs.arg(m_net->LastError())));
+        G_dwNTEContext = 0;
+        m_net->Wait(500);
+    }
+    G_mWebQueue.clear();
+    G_mWebDone.clear();
+}
+
+void PumpQueue(unsigned timerId)
+{
+    if (timerId != CWEBManager::kQueueTimer || !G_pWEBManager)
+        return;
+    G_pWEBManager->Pump();
+}

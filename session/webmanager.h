@@ -1,21 +1,72 @@
 #pragma once
 
+#include "session/routeprep.h"
+#include "session/webdata.h"
+
 #include <QObject>
 #include <QString>
 
-// The HTTP session with the device: command queue, pump (timer 9999) and route.
+#include <memory>
+
+class CAsyncTcpSocket;
+class CRouteWorker;
+class CShutdownSignals;
+class INetConfig;
+
+// The HTTP session with the device: the command queue, its pump (timer 9999), the session
+// socket, and the route to the device. Lives on the user-interface thread.
 class CWEBManager : public QObject {
     Q_OBJECT
 public:
+    static constexpr unsigned kQueueTimer = 9999;
+    static constexpr quint16 kDevicePort = 80;
+    static constexpr qsizetype kReceiveBlock = 10239;
+
+    // The system's network configuration (it starts the privileged helper), and the shutdown
+    // signals.
     explicit CWEBManager(QObject* owner);
+    CWEBManager(QObject* owner, std::shared_ptr<INetConfig> net);
     ~CWEBManager() override;
 
     void AddCommand(const QString& strID, const QString& strData, const QString& strAPIP,
                     const QString& strAPSubnet, const QString& strFileName = QString());
     // Oldest finished command: its keyword, result code and response; empty when none.
     QString TakeResult(qint32& dwResult, QString& strData);
-    // Closes the socket, forgets the local address, removes a temporary adapter address.
+    // Closes the socket, forgets the local address, removes a temporary adapter address,
+    // empties both command lists.
     void ReleaseRoute();
+
+    // One tick of timer 9999.
+    void Pump();
+    bool ConnectDevice(const QString& address);
+
+    int ConnectionState() const { return m_nConnectState; }
+    const SAdapterDetails& Adapter() const { return m_adapter; }
+    bool RouteWorkerRunning() const { return m_worker != nullptr; }
+    INetConfig& NetConfig() const { return *m_net; }
+
+    // A response longer than this (in characters) ends its command with result 6.
+    static void SetResponseLimitForTest(qsizetype characters);
+
+private:
+    void OnConnect(int error);
+    void OnReceive();
+    void OnClose(int error);
+    void SendRequest(const _STRU_WEB_DATA& record);
+    void StartRouteWorker(const _STRU_WEB_DATA& record);
+    void CollectRouteWorker();
+    void StopRouteWorker();
+
+    // 0 idle or closed, 1 connecting, 2 connected.
+    int m_nConnectState = 0;
+    SAdapterDetails m_adapter;
+    QObject* m_owner = nullptr;
+
+    std::shared_ptr<INetConfig> m_net;
+    CAsyncTcpSocket* m_socket = nullptr;
+    std::unique_ptr<CRouteWorker> m_worker;
+    CShutdownSignals* m_signals = nullptr;
 };
 
+// Timer procedure of timer 9999: advances the head of the command queue by one step.
 void PumpQueue(unsigned timerId);

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Kernel network configuration over rtnetlink (libnl-route-3), without Qt, so that the
+// privileged helper can use it too. Addresses are IPv4 in network byte order. Every call opens
+// its own netlink socket: callers on different threads never share one. Results are 0 or a
+// negative errno value.
+namespace netconfig {
+
+struct LinkInfo {
+    std::uint32_t index = 0;
+    std::string name;
+    std::vector<std::uint8_t> hardwareAddress;
+    unsigned arpType = 0; // ARPHRD_*
+    unsigned flags = 0;   // IFF_*
+    bool wireless = false;
+};
+
+struct AddressInfo {
+    std::uint32_t index = 0;
+    std::uint32_t address = 0;
+    std::uint8_t prefixLength = 0;
+    std::uint32_t flags = 0;         // IFA_F_*
+    std::uint32_t validLifetime = 0; // seconds; 0xFFFFFFFF is forever
+};
+
+struct NeighbourInfo {
+    std::uint16_t state = 0; // NUD_*
+    std::vector<std::uint8_t> hardwareAddress;
+};
+
+// The route the kernel would use for the destination: its prefix length (0 for a default
+// route) and outgoing interface.
+int LookupRoute(std::uint32_t destination, std::uint8_t& prefixLength, std::uint32_t& ifIndex);
+int ListLinks(std::vector<LinkInfo>& links);
+// IPv4 addresses in the kernel's order (per interface: primary first).
+int ListAddresses(std::vector<AddressInfo>& addresses);
+
+// exclusive: fail with -EEXIST when the address is there already (never take over an address
+// somebody else configured); otherwise only the lifetimes of an existing address are renewed.
+int AddAddress(std::uint32_t ifIndex, std::uint32_t address, std::uint8_t prefixLength,
+               std::uint32_t lifetimeSeconds, bool exclusive);
+int DeleteAddress(std::uint32_t ifIndex, std::uint32_t address, std::uint8_t prefixLength);
+// Deletes the interface's IPv4 neighbour entries, except permanent and no-ARP ones: those
+// were configured by somebody on purpose.
+int FlushNeighbours(std::uint32_t ifIndex);
+int ReadNeighbour(std::uint32_t ifIndex, std::uint32_t address, NeighbourInfo& neighbour);
+
+bool FindLink(const std::vector<LinkInfo>& links, std::uint32_t ifIndex, LinkInfo& link);
+
+// Mask <-> prefix length; -1 for a mask that is not contiguous.
+int PrefixLength(std::uint32_t mask);
+std::uint32_t MaskFromPrefix(int prefixLength);
+
+std::string AddressText(std::uint32_t address);
+std::string ErrorText(int error);
+
+} // namespace netconfig

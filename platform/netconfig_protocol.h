@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// What the wizard may ask of kelda-netconfig-helper, one request and one reply per
+// SOCK_SEQPACKET message over the socket pair the wizard starts it with (fd 3 in the helper).
+// Fixed-size records: a message of any other size is refused.
+namespace netconfig {
+
+inline constexpr std::uint32_t kHelperProtocolVersion = 1;
+inline constexpr int kHelperSocketFd = 3;
+inline constexpr char kHelperProgramName[] = "kelda-netconfig-helper";
+
+enum class HelperOp : std::uint32_t {
+    Hello = 1,       // version check; the reply says whether the helper holds its privileges
+    AddAddress,      // ifIndex, address, prefixLength, value = lifetime (s) -> context
+    DeleteAddress,   // context (only addresses this helper added)
+    ResolveAddress,  // ifIndex, address = target, source (0: the helper picks), value = ms
+    ProbeAddress,    // ifIndex, address = candidate, value = ms
+    FlushNeighbours, // ifIndex
+};
+
+struct HelperRequest {
+    std::uint32_t op = 0;
+    std::uint32_t version = kHelperProtocolVersion;
+    std::uint32_t ifIndex = 0;
+    std::uint32_t address = 0; // network byte order
+    std::uint32_t source = 0;  // network byte order
+    std::uint32_t prefixLength = 0;
+    std::uint32_t context = 0;
+    std::uint32_t value = 0;
+};
+
+struct HelperReply {
+    std::int32_t error = 0; // 0 or a positive errno value
+    std::uint32_t context = 0;
+    std::uint32_t answered = 0;
+    std::uint8_t hardware[8] = {};
+    std::uint32_t hardwareLength = 0;
+    char message[200] = {};
+};
+
+// Bounds the helper holds the wizard to.
+inline constexpr std::uint32_t kMinimumLifetime = 10;
+inline constexpr std::uint32_t kMaximumLifetime = 600;
+inline constexpr std::uint32_t kMaximumArpWait = 5000;
+inline constexpr int kMaximumAddresses = 16;
+
+// May the helper add this address? Only .241 to .247 of an ordinary unicast subnet between
+// /8 and /30, never the subnet's own network or broadcast address. why says what is wrong.
+bool IsAllowedTemporaryAddress(std::uint32_t address, std::uint32_t prefixLength,
+                               std::string& why);
+// The candidate range alone, for probes.
+bool IsCandidateAddress(std::uint32_t address);
+
+void SetReplyMessage(HelperReply& reply, const std::string& text);
+
+} // namespace netconfig

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QSocketNotifier;
+
+// A non-blocking TCP client socket whose connect, receive and close notifications arrive on
+// the thread that owns it, as the session's state machine expects: connect once the
+// handshake has ended (successfully or not), receive while data waits (the handler must read),
+// close when the peer ends the connection (error 0) or resets it (its errno).
+class CAsyncTcpSocket : public QObject {
+    Q_OBJECT
+public:
+    explicit CAsyncTcpSocket(QObject* parent = nullptr);
+    ~CAsyncTcpSocket() override;
+
+    std::function<void(int error)> onConnect;
+    std::function<void()> onReceive;
+    std::function<void(int error)> onClose;
+
+    // A stream socket bound to the local address (empty: any). false with errno in error.
+    bool Create(const QString& localAddress, int& error);
+    // Starts connecting; a failure reported at once gives no notification at all.
+    bool Connect(const QString& address, quint16 port, int& error);
+    // At most size bytes; 0 when nothing waits, -1 on an error.
+    qsizetype Receive(char* buffer, qsizetype size);
+    // Queues all the bytes; they go out as fast as the peer takes them.
+    void Send(const QByteArray& bytes);
+    QString PeerAddress() const;
+    void Close();
+
+    bool IsOpen() const { return m_fd >= 0; }
+    qsizetype UnsentBytes() const { return m_out.size() - m_outOffset; }
+
+private:
+    void OnReadable();
+    void OnWritable();
+    void FinishConnect(int error);
+    void FlushOutput();
+    void StopNotifiers();
+
+    int m_fd = -1;
+    bool m_connecting = false;
+    QSocketNotifier* m_readNotifier = nullptr;
+    QSocketNotifier* m_writeNotifier = nullptr;
+    QByteArray m_out;
+    qsizetype m_outOffset = 0;
+};

@@ -1,0 +1,266 @@
+#include "session/routeprep.h"
+
+#include "platform/codepage.h"
+
+#include <cstring>
+
+quint32 G_dwNTEContext = 0;
+
+namespace {
+
+// After ScanAdapters has added an address the lookup runs once more; a second pass that still
+// finds no direct route will not find one by adding addresses again.
+constexpr int kPasses = 2;
+constexpr int kFirstCandidate = 241;
+constexpr int kLastCandidate = 247;
+constexpr unsigned kDeleteSettleMs = 500;
+constexpr unsigned kAddSettleMs = 10000;
+
+quint32 WithLastOctet(quint32 address, int octet)
+{
+    auto* bytes = reinterpret_cast<unsigned char*>(&address);
+    bytes[3] = static_cast<unsigned char>(octet);
+    return address;
+}
+
+// The first six bytes, as a buffer preset with fill would hold them.
+QByteArray FirstSix(const QByteArray& bytes, char fill)
+{
+    QByteArray six = bytes.left(6);
+    six.append(6 - six.size(), fill);
+    return six;
+}
+
+bool ParseDeviceText(const QString& text, quint32& address)
+{
+    // As the 19-character 8-bit buffer of old held it.
+    return TextToAddress(QString::fromLatin1(ToAnsi(text).left(19)), address);
+}
+
+} // namespace
+
+quint32 MaskOrder(quint32 mask)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&mask);
+    return quint32(bytes[0]) | quint32(bytes[1]) << 8 | quint32(bytes[2]) << 16 |
+           quint32(bytes[3]) << 24;
+}
+
+CRoutePreparer::CRoutePreparer(INetConfig& net, SAdapterDetails& adapter, LogSink log)
+    : m_net(net), m_adapter(adapter), m_log(std::move(log))
+{
+}
+
+QString CRoutePreparer::PrepareRoute(const QString& deviceAddress, const QString& deviceMask)
+{
+    QString result = Prepare(deviceAddress, deviceMask);
+    if (m_stopped)
+        result = QString::fromLatin1(kRouteError);
+    Log(u"PrepareRoute strAPIP=%1 result=%2"_qs.arg(deviceAddress, result));
+    return result;
+}
+
+QString CRoutePreparer::Prepare(const QString& deviceAddress, const QString& deviceMask)
+{
+    const QString error = QString::fromLatin1(kRouteError);
+    quint32 device = 0;
+    quint32 mask = 0;
+    if (!ParseDeviceText(deviceAddress, device) || !ParseDeviceText(deviceMask, mask)) {
+        Log(u"Device address %1 / %2 is not an IPv4 address"_qs.arg(deviceAddress, deviceMask));
+        return error;
+    }
+    for (int pass = 1;; ++pass) {
+        quint32 routeMask = 0;
+        quint32 ifIndex = 0;
+        const bool found = m_net.LookupRoute(device, routeMask, ifIndex);
+        if (found)
+            ReadAdapter(ifIndex);
+        if (!found || routeMask == 0) {
+            if (pass == kPasses || m_stopped || ScanAdapters(device, mask).isEmpty()) {
+                DeleteTempAddress();
+                return error;
+            }
+            continue; // the temporary address now gives a direct route
+        }
+        const QString local = PickLocalAddress(ifIndex, device, mask);
+        if (local == error || m_stopped)
+            return error;
+        quint32 source = 0;
+        if (!local.isEmpty())
+            TextToAddress(local, source);
+        if (!ArpProbe(device, source, ifIndex))
+            return error;
+        return local;
+    }
+}
+
+void CRoutePreparer::ReadAdapter(quint32 ifIndex)
+{
+    QList<SNetAdapter> adapters;
+    if (m_net.ReadAdapters(adapters)) {
+        for (const SNetAdapter& adapter : adapters) {
+            if (adapter.index != ifIndex)
+                continue;
+            m_adapter.index = ifIndex;
+            std::memset(m_adapter.hardwareAddress, 0, sizeof m_adapter.hardwareAddress);
+            std::memcpy(m_adapter.hardwareAddress, adapter.hardwareAddress.constData(),
+                        size_t(qMin<qsizetype>(adapter.hardwareAddress.size(),
+                                               sizeof m_adapter.hardwareAddress)));
+            m_adapter.name = adapter.name;
+            m_adapter.dhcpEnabled = adapter.dhcpEnabled;
+            break;
+        }
+    }
+    m_adapter.connectionName = m_adapter.name;
+}
+
+QString CRoutePreparer::PickLocalAddress(quint32 ifIndex, quint32 device, quint32 mask)
+{
+    QList<SNetAdapter> adapters;
+    if (!m_net.ReadAdapters(adapters))
+        return QString();
+    const SNetAdapter* adapter = nullptr;
+    for (const SNetAdapter& candidate : adapters) {
+        if (candidate.index == ifIndex) {
+            adapter = &candidate;
+            break;
+        }
+    }
+    if (!adapter)
+        return QString();
+
+    bool outside = false;
+    QString local;
+    for (const SNetAddress& entry : adapter->addresses) {
+        if (MaskOrder(mask) > MaskOrder(entry.mask)) {
+            // The device's subnet is narrower than this entry's.
+            if ((device & mask) == (entry.address & mask)) {
+                local = AddressToText(entry.address);
+                outside = false;
+            } else {
+                outside = true;
+            }
+        } else {
+            local = AddressToText(entry.address);
+        }
+    }
+    if (!outside)
+        return QString();
+    if (!local.isEmpty())
+        return local;
+    const QByteArray hardware(reinterpret_cast<const char*>(m_adapter.hardwareAddress),
+                              sizeof m_adapter.hardwareAddress);
+    const QString added = AddTempAddress(ifIndex, hardware, device, mask);
+    return added.isEmpty() ? QString::fromLatin1(kRouteError) : added;
+}
+
+QString CRoutePreparer::AddTempAddress(quint32 ifIndex, const QByteArray& hardware,
+                                       quint32 device, quint32 mask)
+{
+    for (int octet = kFirstCandidate; octet <= kLastCandidate && !m_stopped; ++octet) {
+        const quint32 candidate = WithLastOctet(device, octet);
+        if (TryCandidate(ifIndex, hardware, candidate, mask) != Candidate::Ours)
+            continue;
+        m_net.FlushNeighbours(ifIndex);
+        QByteArray answer;
+        if (!m_net.ArpRequest(ifIndex, device, candidate, answer)) {
+            // The address stays; the device just does not answer from it.
+            Log(u"ARP %1 from %2 failed: %3"_qs.arg(AddressToText(device),
+                                                   AddressToText(candidate), m_net.LastError()));
+            return QString();
+        }
+        return AddressToText(candidate);
+    }
+    return QString();
+}
+
+QString CRoutePreparer::ScanAdapters(quint32 device, quint32 mask)
+{
+    QList<SNetAdapter> adapters;
+    if (!m_net.ReadAdapters(adapters)) {
+        Log(u"ScanAdapters: %1"_qs.arg(m_net.LastError()));
+        return QString();
+    }
+    for (const SNetAdapter& adapter : adapters) {
+        if (adapter.type != kAdapterTypeEthernet && adapter.type != kAdapterTypeWireless)
+            continue;
+        if (adapter.addresses.isEmpty() || adapter.addresses.first().address == 0)
+            continue;
+        QByteArray hardware = adapter.hardwareAddress.left(8);
+        hardware.append(8 - hardware.size(), '\0');
+        for (int octet = kFirstCandidate; octet <= kLastCandidate && !m_stopped; ++octet) {
+            const quint32 candidate = WithLastOctet(device, octet);
+            if (TryCandidate(adapter.index, hardware, candidate, mask) != Candidate::Ours)
+                continue;
+            if (ArpProbe(device, candidate, adapter.index))
+                return AddressToText(candidate);
+            break; // one candidate per adapter: the device is not on this one
+        }
+        if (m_stopped)
+            break;
+    }
+    return QString();
+}
+
+bool CRoutePreparer::ArpProbe(quint32 device, quint32 source, quint32 ifIndex)
+{
+    m_net.FlushNeighbours(ifIndex);
+    QByteArray answer;
+    if (m_net.ArpRequest(ifIndex, device, source, answer))
+        return true;
+    Log(u"ARP %1 from %2 failed: %3"_qs.arg(AddressToText(device),
+                                           source ? AddressToText(source) : u"any"_qs,
+                                           m_net.LastError()));
+    return false;
+}
+
+void CRoutePreparer::DeleteTempAddress()
+{
+    if (G_dwNTEContext == 0)
+        return;
+    if (!m_net.DeleteAddress(G_dwNTEContext))
+        Log(u"DeleteIPAddress failed: %1"_qs.arg(m_net.LastError()));
+    G_dwNTEContext = 0;
+    Wait(kDeleteSettleMs);
+}
+
+CRoutePreparer::Candidate CRoutePreparer::TryCandidate(quint32 ifIndex,
+                                                       const QByteArray& hardware,
+                                                       quint32 candidate, quint32 mask)
+{
+    DeleteTempAddress();
+    if (m_stopped)
+        return Candidate::Failed;
+    quint32 context = 0;
+    if (!m_net.AddAddress(candidate, mask, ifIndex, context)) {
+        Log(u"AddIPAddress %1 failed: %2"_qs.arg(AddressToText(candidate), m_net.LastError()));
+        return Candidate::Failed;
+    }
+    G_dwNTEContext = context;
+    if (!Wait(kAddSettleMs))
+        return Candidate::Failed;
+    QByteArray owner;
+    if (!m_net.CandidateOwner(ifIndex, candidate, owner)) {
+        Log(u"ARP %1 failed: %2"_qs.arg(AddressToText(candidate), m_net.LastError()));
+        return Candidate::Failed;
+    }
+    if (FirstSix(owner, '\xFF') != FirstSix(hardware, '\0')) {
+        Log(u"%1 is used by %2"_qs.arg(AddressToText(candidate),
+                                       QString::fromLatin1(owner.toHex(':'))));
+        return Candidate::Taken;
+    }
+    return Candidate::Ours;
+}
+
+bool CRoutePreparer::Wait(unsigned ms)
+{
+    if (m_stopped || !m_net.Wait(ms))
+        m_stopped = true;
+    return !m_stopped;
+}
+
+void CRoutePreparer::Log(const QString& line)
+{
+    if (m_log)
+        m_log(ToAnsi(line));
+}

@@ -1,0 +1,36 @@
+#include "session/routeworker.h"
+
+#include <system_error>
+
+CRouteWorker::CRouteWorker(std::shared_ptr<INetConfig> net, SAdapterDetails& adapter,
+                           CRoutePreparer::LogSink log, QString strID, QString strAPIP,
+                           QString strAPSubnet)
+    : m_net(std::move(net)), m_preparer(*m_net, adapter, std::move(log)),
+      m_strID(std::move(strID)), m_strAPIP(std::move(strAPIP)),
+      m_strAPSubnet(std::move(strAPSubnet))
+{
+}
+
+CRouteWorker::~CRouteWorker()
+{
+    Join();
+}
+
+bool CRouteWorker::Start()
+{
+    try {
+        m_thread = std::thread([this] {
+            m_result = m_preparer.PrepareRoute(m_strAPIP, m_strAPSubnet);
+            m_finished.store(true, std::memory_order_release);
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void CRouteWorker::Join()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "session/routeprep.h"
+
+#include <QString>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+// One route preparation on its own short-lived thread. It touches no queue record: the pump
+// sees it finish and carries its result over on the user-interface thread.
+class CRouteWorker {
+public:
+    CRouteWorker(std::shared_ptr<INetConfig> net, SAdapterDetails& adapter,
+                 CRoutePreparer::LogSink log, QString strID, QString strAPIP,
+                 QString strAPSubnet);
+    CRouteWorker(const CRouteWorker&) = delete;
+    CRouteWorker& operator=(const CRouteWorker&) = delete;
+    ~CRouteWorker();
+
+    // false when no thread could be made.
+    bool Start();
+    // Does not block.
+    bool Finished() const { return m_finished.load(std::memory_order_acquire); }
+    // Once finished: the preparation's answer.
+    QString Result() const { return m_result; }
+    const QString& CommandID() const { return m_strID; }
+    void Join();
+
+private:
+    std::shared_ptr<INetConfig> m_net;
+    CRoutePreparer m_preparer;
+    QString m_strID;
+    QString m_strAPIP;
+    QString m_strAPSubnet;
+    QString m_result;
+    std::atomic<bool> m_finished{false};
+    std::thread m_thread;
+};

@@ -1,0 +1,239 @@
+#include "tools/netconfig-helper/helperservice.h"
+
+#include "platform/netconfig_arp.h"
+#include "platform/netconfig_netlink.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <net/if.h>
+#include <net/if_arp.h>
+
+using netconfig::HelperOp;
+using netconfig::HelperReply;
+using netconfig::HelperRequest;
+
+namespace {
+
+HelperReply Refuse(int error, const std::string& why)
+{
+    HelperReply reply;
+    reply.error = error;
+    netconfig::SetReplyMessage(reply, why);
+    return reply;
+}
+
+// Adapters the wizard may touch: Ethernet framing (802.11 adapters show as Ethernet too), not
+// the loopback.
+bool EthernetLink(std::uint32_t ifIndex, netconfig::LinkInfo& link, HelperReply& refusal)
+{
+    std::vector<netconfig::LinkInfo> links;
+    if (const int error = netconfig::ListLinks(links); error < 0) {
+        refusal = Refuse(-error, "cannot list the adapters: " + netconfig::ErrorText(error));
+        return false;
+    }
+    if (!netconfig::FindLink(links, ifIndex, link)) {
+        refusal = Refuse(ENODEV, "no adapter with index " + std::to_string(ifIndex));
+        return false;
+    }
+    if (link.arpType != ARPHRD_ETHER || (link.flags & IFF_LOOPBACK)) {
+        refusal = Refuse(EINVAL, "refused: " + link.name + " is neither Ethernet nor 802.11");
+        return false;
+    }
+    return true;
+}
+
+HelperReply ArpReply(const netconfig::ArpResult& result)
+{
+    if (result.error < 0)
+        return Refuse(-result.error, "ARP failed: " + netconfig::ErrorText(result.error));
+    HelperReply reply;
+    reply.answered = result.answered ? 1 : 0;
+    if (result.answered) {
+        std::memcpy(reply.hardware, result.hardware.data(), result.hardware.size());
+        reply.hardwareLength = std::uint32_t(result.hardware.size());
+    }
+    return reply;
+}
+
+} // namespace
+
+HelperReply CHelperService::Handle(const HelperRequest& request)
+{
+    if (request.version != netconfig::kHelperProtocolVersion)
+        return Refuse(EPROTO, "refused: protocol version " + std::to_string(request.version));
+    if (request.op == std::uint32_t(HelperOp::Hello)) {
+        HelperReply reply;
+        reply.context = netconfig::kHelperProtocolVersion;
+        if (!m_privileged) {
+            reply.error = EPERM;
+            netconfig::SetReplyMessage(
+                reply, "the privileged helper lacks CAP_NET_ADMIN and CAP_NET_RAW (give it "
+                       "setcap cap_net_admin,cap_net_raw+ep or run as root): temporary "
+                       "addresses cannot be added");
+        }
+        return reply;
+    }
+    if (!m_privileged)
+        return Refuse(EPERM, "the privileged helper lacks CAP_NET_ADMIN and CAP_NET_RAW");
+    switch (HelperOp(request.op)) {
+    case HelperOp::AddAddress: return Add(request);
+    case HelperOp::DeleteAddress: return Delete(request);
+    case HelperOp::ResolveAddress: return Resolve(request);
+    case HelperOp::ProbeAddress: return Probe(request);
+    case HelperOp::FlushNeighbours: return Flush(request);
+    default: return Refuse(EINVAL, "refused: unknown request " + std::to_string(request.op));
+    }
+}
+
+HelperReply CHelperService::Add(const HelperRequest& request)
+{
+    std::string why;
+    const std::string address = netconfig::AddressText(request.address);
+    if (!netconfig::IsAllowedTemporaryAddress(request.address, request.prefixLength, why))
+        return Refuse(EINVAL, "refused " + address + "/" + std::to_string(request.prefixLength) +
+                                  ": " + why);
+    netconfig::LinkInfo link;
+    HelperReply refusal;
+    if (!EthernetLink(request.ifIndex, link, refusal))
+        return refusal;
+    if (m_added.size() >= std::size_t(netconfig::kMaximumAddresses))
+        return Refuse(ENOSPC, "refused: too many temporary addresses");
+    const std::uint32_t lifetime =
+        std::clamp(request.value, netconfig::kMinimumLifetime, netconfig::kMaximumLifetime);
+    const auto prefix = std::uint8_t(request.prefixLength);
+    if (const int error =
+            netconfig::AddAddress(request.ifIndex, request.address, prefix, lifetime, true);
+        error < 0)
+        return Refuse(-error, "cannot add " + address + " on " + link.name + ": " +
+                                  netconfig::ErrorText(error));
+    const std::uint32_t context = m_nextContext++;
+    m_added.push_back({context, request.ifIndex, request.address, prefix, lifetime,
+                       Clock::now() + std::chrono::seconds(lifetime / 3)});
+    HelperReply reply;
+    reply.context = context;
+    return reply;
+}
+
+HelperReply CHelperService::Delete(const HelperRequest& request)
+{
+    const auto it = std::find_if(m_added.begin(), m_added.end(), [&](const SAdded& added) {
+        return added.context == request.context;
+    });
+    if (it == m_added.end())
+        return Refuse(EINVAL, "refused: not an address this helper added");
+    const SAdded added = *it;
+    m_added.erase(it);
+    const int error = netconfig::DeleteAddress(added.ifIndex, added.address, added.prefixLength);
+    // Gone already (the adapter went away, or its lifetime ran out): deleted all the same.
+    if (error < 0 && error != -EADDRNOTAVAIL && error != -ENOENT && error != -ENODEV)
+        return Refuse(-error, "cannot delete " + netconfig::AddressText(added.address) + ": " +
+                                  netconfig::ErrorText(error));
+    return HelperReply{};
+}
+
+HelperReply CHelperService::Resolve(const HelperRequest& request)
+{
+    netconfig::LinkInfo link;
+    HelperReply refusal;
+    if (!EthernetLink(request.ifIndex, link, refusal))
+        return refusal;
+    std::vector<netconfig::AddressInfo> addresses;
+    if (const int error = netconfig::ListAddresses(addresses); error < 0)
+        return Refuse(-error, "cannot list the addresses: " + netconfig::ErrorText(error));
+    // A request from a foreign sender address would rewrite other hosts' ARP caches: only the
+    // adapter's own addresses may speak.
+    std::uint32_t source = request.source;
+    bool own = false;
+    std::uint32_t first = 0;
+    for (const netconfig::AddressInfo& address : addresses) {
+        if (address.index != request.ifIndex)
+            continue;
+        if (first == 0)
+            first = address.address;
+        const std::uint32_t mask = netconfig::MaskFromPrefix(address.prefixLength);
+        if (request.source == 0 && source == 0 &&
+            (address.address & mask) == (request.address & mask))
+            source = address.address;
+        if (address.address == request.source)
+            own = true;
+    }
+    if (request.source == 0 && source == 0)
+        source = first;
+    else if (request.source != 0 && !own)
+        return Refuse(EINVAL, "refused: " + netconfig::AddressText(request.source) +
+                                  " is not an address of " + link.name);
+    const int wait = int(std::min(request.value, netconfig::kMaximumArpWait));
+    return ArpReply(netconfig::ResolveAddress(request.ifIndex, request.address, source, wait));
+}
+
+HelperReply CHelperService::Probe(const HelperRequest& request)
+{
+    if (!netconfig::IsCandidateAddress(request.address))
+        return Refuse(EINVAL, "refused: " + netconfig::AddressText(request.address) +
+                                  " is not a candidate address");
+    netconfig::LinkInfo link;
+    HelperReply refusal;
+    if (!EthernetLink(request.ifIndex, link, refusal))
+        return refusal;
+    const int wait = int(std::min(request.value, netconfig::kMaximumArpWait));
+    return ArpReply(netconfig::ProbeAddress(request.ifIndex, request.address, wait));
+}
+
+HelperReply CHelperService::Flush(const HelperRequest& request)
+{
+    netconfig::LinkInfo link;
+    HelperReply refusal;
+    if (!EthernetLink(request.ifIndex, link, refusal))
+        return refusal;
+    if (const int error = netconfig::FlushNeighbours(request.ifIndex); error < 0)
+        return Refuse(-error, "cannot flush the ARP cache of " + link.name + ": " +
+                                  netconfig::ErrorText(error));
+    return HelperReply{};
+}
+
+void CHelperService::RenewDue(Clock::time_point now)
+{
+    if (std::none_of(m_added.begin(), m_added.end(),
+                     [now](const SAdded& added) { return added.renewAt <= now; }))
+        return;
+    std::vector<netconfig::AddressInfo> present;
+    if (netconfig::ListAddresses(present) < 0)
+        return;
+    for (auto it = m_added.begin(); it != m_added.end();) {
+        if (it->renewAt > now) {
+            ++it;
+            continue;
+        }
+        const bool there = std::any_of(present.begin(), present.end(), [&](const auto& info) {
+            return info.index == it->ifIndex && info.address == it->address &&
+                   info.prefixLength == it->prefixLength;
+        });
+        if (!there) {
+            it = m_added.erase(it);
+            continue;
+        }
+        netconfig::AddAddress(it->ifIndex, it->address, it->prefixLength, it->lifetime, false);
+        it->renewAt = now + std::chrono::seconds(it->lifetime / 3);
+        ++it;
+    }
+}
+
+int CHelperService::MillisecondsToNextRenewal(Clock::time_point now) const
+{
+    if (m_added.empty())
+        return -1;
+    Clock::time_point next = m_added.front().renewAt;
+    for (const SAdded& added : m_added)
+        next = std::min(next, added.renewAt);
+    if (next <= now)
+        return 0;
+    return int(std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count()) + 1;
+}
+
+void CHelperService::DeleteAll()
+{
+    for (const SAdded& added : m_added)
+        netconfig::DeleteAddress(added.ifIndex, added.address, added.prefixLength);
+    m_added.clear();
+}

@@ -1,0 +1,112 @@
+// kelda-netconfig-helper: the privileged half of the wizard's network configuration. The wizard
+// starts it with one end of a socket pair as fd 3; it serves requests until that socket
+// closes, however the wizard ended, and then removes every address it added.
+
+#include "tools/netconfig-helper/helperservice.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+volatile sig_atomic_t g_stop = 0;
+
+void OnStopSignal(int)
+{
+    g_stop = 1;
+}
+
+// Keeps CAP_NET_ADMIN and CAP_NET_RAW, if we have them, and drops every other capability, so
+// that running as root gives no more power than the file capabilities do.
+bool KeepOnlyNetworkCapabilities()
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2] = {};
+    if (::syscall(SYS_capget, &header, data) != 0)
+        return false;
+    const std::uint32_t wanted = (1u << CAP_NET_ADMIN) | (1u << CAP_NET_RAW);
+    const bool have = (data[0].permitted & wanted) == wanted;
+    data[0].permitted &= wanted;
+    data[0].effective = data[0].permitted;
+    data[0].inheritable = 0;
+    data[1] = {};
+    ::syscall(SYS_capset, &header, data);
+    ::prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0);
+    ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+    return have;
+}
+
+bool IsOurSocket(int fd)
+{
+    int type = 0;
+    socklen_t length = sizeof type;
+    return ::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) == 0 && type == SOCK_SEQPACKET;
+}
+
+} // namespace
+
+int main()
+{
+    const int fd = netconfig::kHelperSocketFd;
+    if (!IsOurSocket(fd)) {
+        std::fprintf(stderr, "%s: only the Kelda Support Utility starts this program\n",
+                     netconfig::kHelperProgramName);
+        return 2;
+    }
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    const bool privileged = KeepOnlyNetworkCapabilities();
+
+    // The stop signals are taken only inside ppoll, so none is lost between two checks.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&stopSignals, signal);
+    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+    struct sigaction action{};
+    action.sa_handler = OnStopSignal;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(signal, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    sigset_t waitMask;
+    sigprocmask(SIG_SETMASK, nullptr, &waitMask);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigdelset(&waitMask, signal);
+
+    CHelperService service(privileged);
+    while (!g_stop) {
+        const int waitMs = service.MillisecondsToNextRenewal(CHelperService::Clock::now());
+        timespec timeout{waitMs / 1000, (waitMs % 1000) * 1000000L};
+        pollfd wait{fd, POLLIN, 0};
+        const int ready = ::ppoll(&wait, 1, waitMs < 0 ? nullptr : &timeout, &waitMask);
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (ready > 0) {
+            netconfig::HelperRequest request;
+            const ssize_t length = ::recv(fd, &request, sizeof request, MSG_TRUNC);
+            if (length == 0 || (length < 0 && errno != EINTR && errno != EAGAIN))
+                break; // the wizard is gone
+            if (length > 0) {
+                netconfig::HelperReply reply;
+                if (length == ssize_t(sizeof request)) {
+                    reply = service.Handle(request);
+                } else {
+                    reply.error = EINVAL;
+                    netconfig::SetReplyMessage(reply, "refused: malformed request");
+                }
+                if (::send(fd, &reply, sizeof reply, MSG_NOSIGNAL) < 0 && errno == EPIPE)
+                    break;
+            }
+        }
+        service.RenewDue(CHelperService::Clock::now());
+    }
+    service.DeleteAll();
+    return 0;
+}
