@@ -141,7 +141,7 @@ class Forms(unittest.TestCase):
                                content_type=MULTIPART_TYPE)
             self.assertIn("Invalid file format!", answer.text)
 
-        image = simtest.make_firmware(os.path.join(work, "good"), 300000, "--version", "2.3.4")
+        image = simtest.make_firmware(os.path.join(work, "good"), 2000000, "--version", "2.3.4")
         self.assertIn(b"\0", image)
         answer = self.post("/goform/formUpload", multipart_upload(image),
                            content_type=MULTIPART_TYPE)

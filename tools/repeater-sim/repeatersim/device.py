@@ -102,7 +102,9 @@ class Device:
 
     # -- life cycle -----------------------------------------------------------------------------
     def power_on(self):
-        self.reboot_timer = None
+        if self.reboot_timer:
+            self.reboot_timer.cancel()
+            self.reboot_timer = None
         self.settings.boot(self.networks())
         running = self.settings.running
         if self.interface:
@@ -133,7 +135,19 @@ class Device:
     def reboot(self, seconds=None):
         seconds = self.options.reboot_seconds if seconds is None else seconds
         self.power_off("rebooting")
-        self.reboot_timer = self.loop.call_later(seconds, self.power_on)
+        self.reboot_timer = self.loop.call_later(seconds, self._boot_after_reboot)
+
+    def _boot_after_reboot(self):
+        self.reboot_timer = None
+        try:
+            self.power_on()
+        except OSError as error:
+            # A device that cannot boot stays dark; the simulator itself keeps running.
+            self.log("boot failed: %s" % error)
+            self.http.close(abort=True)
+            self._close_udp()
+            self.phase = "off"
+            self.save_state()
 
     def unplug(self):
         if self.phase != "up":

@@ -88,6 +88,7 @@ class Connection:
         self.peer = peer
         self.local = sock.getsockname()
         self.pending = bytearray()      # received, not yet parsed
+        self.head = None                # (request line, headers, header end, body length)
         self.received = bytearray()     # everything the client sent, for the record
         self.out = b""
         self.out_pos = 0
@@ -135,33 +136,16 @@ class Connection:
             self._parse()
 
     def _parse(self):
-        end = self.pending.find(b"\r\n\r\n")
-        if end < 0:
-            if len(self.pending) > MAX_HEADER:
-                self._respond(Response(400, b"<html><body>Bad Request</body></html>"), set())
-            return
-        head = bytes(self.pending[:end]).decode("latin-1")
-        lines = head.split("\r\n")
-        parts = lines[0].split(" ")
-        if len(parts) != 3 or not parts[2].startswith("HTTP/"):
-            self._respond(Response(400, b"<html><body>Bad Request</body></html>"), set())
-            return
-        headers = {}
-        for line in lines[1:]:
-            name, colon, value = line.partition(":")
-            if colon:
-                headers.setdefault(name.strip().lower(), value.strip())
-        length_text = headers.get("content-length", "0")
-        if not length_text.isdigit():
-            self._respond(Response(400, b"<html><body>Bad Content-Length</body></html>"), set())
-            return
-        length = int(length_text)
-        if length > MAX_BODY:
-            self._respond(Response(413, b"<html><body>Request too large</body></html>"), set())
-            return
+        if self.head is None:
+            self.head = self._parse_head()
+            if self.head is None:
+                return
+        parts, headers, end, length = self.head
+        # Large uploads arrive in many pieces; the header is parsed once, then bytes are counted.
         if len(self.pending) < end + 4 + length:
             self._arm(READ_IDLE_SECONDS, self.close)
             return
+        self.head = None
         body = bytes(self.pending[end + 4:end + 4 + length])
         del self.pending[:end + 4 + length]
         request = Request(parts[0], parts[1], parts[2], headers, body, self.peer, self.local)
@@ -173,6 +157,31 @@ class Connection:
             self._arm(SILENT_LIMIT_SECONDS, self.close)
             return
         self._respond(self.server.handler(request), faults)
+
+    def _parse_head(self):
+        end = self.pending.find(b"\r\n\r\n")
+        if end < 0:
+            if len(self.pending) > MAX_HEADER:
+                self._respond(Response(400, b"<html><body>Bad Request</body></html>"), set())
+            return None
+        lines = bytes(self.pending[:end]).decode("latin-1").split("\r\n")
+        parts = lines[0].split(" ")
+        if len(parts) != 3 or not parts[2].startswith("HTTP/"):
+            self._respond(Response(400, b"<html><body>Bad Request</body></html>"), set())
+            return None
+        headers = {}
+        for line in lines[1:]:
+            name, colon, value = line.partition(":")
+            if colon:
+                headers.setdefault(name.strip().lower(), value.strip())
+        length_text = headers.get("content-length", "0")
+        if not length_text.isdigit():
+            self._respond(Response(400, b"<html><body>Bad Content-Length</body></html>"), set())
+            return None
+        if int(length_text) > MAX_BODY:
+            self._respond(Response(413, b"<html><body>Request too large</body></html>"), set())
+            return None
+        return parts, headers, end, int(length_text)
 
     # -- writing ----------------------------------------------------------------------------
     def _respond(self, response, faults):
