@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QWidget>
+
+class QPushButton;
+
+// The firmware page of the device console. This minimal form carries only what the console calls.
+class CTarn_ModeDlg : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CTarn_ModeDlg(QWidget* parent);
+
+    static constexpr int kApply = 1164;
+
+    // The upload has ended; `response` is whatever the device answered.
+    void OnUploadResult(const QString& response);
+
+private:
+    QPushButton* m_pApply = nullptr;
+};

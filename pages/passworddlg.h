@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QWidget>
+
+class QPushButton;
+
+// The password page of the device console. This minimal form carries only what the console calls.
+class CTarn_PasswordDlg : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CTarn_PasswordDlg(QWidget* parent);
+
+    static constexpr int kApply = 1167;
+
+    // The password change has been answered, whatever the answer.
+    void OnSetupPasswordResult();
+
+private:
+    QPushButton* m_pApply = nullptr;
+};
