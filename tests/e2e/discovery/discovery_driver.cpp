@@ -11,6 +11,8 @@
 #include "platform/windowtimers.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -23,13 +25,23 @@
 
 namespace {
 
-// The wizard's socket broadcasts; this program runs only in a namespace of the test network.
-bool InMachineNetworkNamespace()
+// The wizard's socket broadcasts: this program runs only in a namespace of the test network, that
+// is one that differs from PID 1's or, where PID 1 is out of sight, one that "ip netns" named.
+bool InTestNetworkNamespace()
 {
-    struct stat own{}, machine{};
-    if (stat("/proc/self/ns/net", &own) != 0 || stat("/proc/1/ns/net", &machine) != 0)
-        return true;
-    return own.st_ino == machine.st_ino && own.st_dev == machine.st_dev;
+    struct stat own{}, other{};
+    if (stat("/proc/self/ns/net", &own) != 0)
+        return false;
+    if (stat("/proc/1/ns/net", &other) == 0)
+        return own.st_ino != other.st_ino || own.st_dev != other.st_dev;
+    const QStringList names = QDir(u"/run/netns"_qs).entryList(QDir::Files | QDir::System);
+    for (const QString& name : names) {
+        const QByteArray path = QFile::encodeName(u"/run/netns/"_qs + name);
+        if (stat(path.constData(), &other) == 0 && own.st_ino == other.st_ino &&
+            own.st_dev == other.st_dev)
+            return true;
+    }
+    return false;
 }
 
 QJsonArray Devices()
@@ -60,7 +72,7 @@ void Answer(QJsonObject answer)
 
 int main(int argc, char** argv)
 {
-    if (InMachineNetworkNamespace()) {
+    if (!InTestNetworkNamespace()) {
         std::fputs("discovery_driver: refusing to broadcast in the machine's own network\n",
                    stderr);
         return 2;
