@@ -42,7 +42,7 @@ bool CPTPicture::Load(QStringView name, QStringView type)
     Release();
     QString path = ResourcePath(name, type);
     if (!QFile::exists(path))
-        path = QStringLiteral("kelda-skin:%1/%2").arg(type, ResourceName(name));
+        path = QStringLiteral("keldaskin:%1/%2").arg(type, ResourceName(name));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
         return false;

@@ -12,7 +12,7 @@ class QPainter;
 class CPTPicture {
 public:
     // `name` is "#<id>" (or a plain resource name), `type` the resource folder ("JPEG"): "#133"
-    // of "JPEG" is :/JPEG/133. Names not compiled in are looked up in the "kelda-skin" search
+    // of "JPEG" is :/JPEG/133. Names not compiled in are looked up in the "keldaskin" search
     // path, which is empty unless someone (a test, a skin designer) adds a folder to it.
     // Any previous picture is released first.
     bool Load(QStringView name, QStringView type);
