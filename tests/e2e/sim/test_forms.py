@@ -114,6 +114,21 @@ class Forms(unittest.TestCase):
             device, "/02_00_00_status.asp")).status, 200)
         self.assertEqual(field(query()[0][0], 152), b"n3w pw")
 
+    def test_moved_to_another_subnet_it_still_answers_discovery(self):
+        device = self.device
+        self.post("/goform/formTcpipSetup", "ip=192.168.5.10&mask=255.255.255.0&dhcp=2")
+        boots = device.state()["boot_count"]
+        self.post("/goform/formReboot", "reset_flag=0&submit-url=%2F03_03_reset.asp")
+        wait_until(lambda: device.state()["boot_count"] > boots, 20, what="the reboot")
+        replies = query()
+        # No route back to the PC: the reply goes out as a broadcast and still arrives.
+        self.assertEqual([source for _, source in replies], [("192.168.5.10", 13379)])
+        self.assertFalse(reachable("192.168.5.10"))
+        device.ctl("factory-reset")
+        device.ctl("reboot", "1")
+        device.wait_phase("up", 10)
+        self.assertTrue(reachable(device.ip))
+
     def test_control_reboot_and_cable(self):
         device = self.device
         device.ctl("away")

@@ -12,7 +12,7 @@ import socket
 from .device import parse_fault
 
 HELP = ("ping | status | reboot [SECONDS] | power-off | power-on | unplug | plug | away | back | "
-        "fault MODE... | fault none | fault-add MODE | fault-remove MODE")
+        "fault MODE... | fault none | fault-add MODE | fault-remove MODE | factory-reset")
 
 
 class ControlServer:
@@ -96,6 +96,9 @@ class ControlServer:
                 device.unplug()
             elif command in ("plug", "back"):
                 device.plug()
+            elif command == "factory-reset":
+                device.settings.restore_factory()
+                device.save_state()
             elif command == "fault":
                 names = [] if arguments in ([], ["none"]) else arguments
                 device.set_faults([parse_fault(name) for name in names])

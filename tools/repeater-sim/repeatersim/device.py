@@ -227,9 +227,19 @@ class Device:
         for reply in discovery.build_reply(self, self.fault_names()):
             try:
                 sender.sendto(reply, destination)
-                self.counters["replies"] += 1
             except OSError as error:
-                self.log("reply to %s:%d failed: %s" % (destination[0], destination[1], error))
+                if destination[0] == "255.255.255.255":
+                    self.log("broadcast reply failed: %s" % error)
+                    continue
+                # No route back to an asker on another subnet: answer everyone on the wire.
+                self.log("no route to %s (%s); broadcasting the reply" % (peer[0], error))
+                destination = ("255.255.255.255", peer[1])
+                try:
+                    sender.sendto(reply, destination)
+                except OSError as error:
+                    self.log("broadcast reply failed: %s" % error)
+                    continue
+            self.counters["replies"] += 1
         self.log("query from %s:%d answered to %s" % (peer[0], peer[1], destination[0]))
 
     # -- web ------------------------------------------------------------------------------------

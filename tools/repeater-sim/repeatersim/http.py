@@ -130,7 +130,7 @@ class Connection:
         if self.mode == "draining":
             self._arm(DRAIN_IDLE_SECONDS, self.close)
             return
-        if self.mode in ("reading", "writing") and (self.mode == "reading" or self.keep_alive):
+        if self.mode == "reading" or (self.mode == "writing" and self.keep_alive):
             self.pending += data
         if self.mode == "reading":
             self._parse()
