@@ -1,0 +1,687 @@
+#include "fakenetconfig.h"
+#include "app/globals.h"
+#include "platform/tickcount.h"
+#include "platform/windowtimers.h"
+#include "protocol/diaglog.h"
+#include "session/shutdownsignals.h"
+#include "session/webmanager.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+#include <sys/socket.h>
+
+namespace {
+
+const QString kDevice = u"127.0.0.1"_qs;
+const QString kSubnet = u"255.0.0.0"_qs;
+
+// One listening device on 127.0.0.1:80 that keeps what each connection sent.
+class CDevice : public QObject {
+public:
+    // What the device does with a connection once the request (up to the blank line and
+    // contentLength more bytes) has arrived.
+    std::function<void(QTcpSocket*)> answer;
+    QList<QByteArray> requests;
+    QList<QTcpSocket*> connections;
+    QList<QHostAddress> peers;
+
+    bool Listen() { return m_server.listen(QHostAddress(u"127.0.0.1"_qs), 80); }
+
+    CDevice()
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                const qsizetype index = requests.size();
+                requests.append(QByteArray());
+                connections.append(socket);
+                peers.append(socket->peerAddress());
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket, index] {
+                    requests[index] += socket->readAll();
+                    if (Complete(requests[index]) && answer && !m_answered.contains(index)) {
+                        m_answered.insert(index);
+                        answer(socket);
+                    }
+                });
+            }
+        });
+    }
+
+    static void Reset(QTcpSocket* socket)
+    {
+        const linger hard{1, 0};
+        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        socket->close();
+    }
+
+private:
+    static bool Complete(const QByteArray& request)
+    {
+        const qsizetype end = request.indexOf("\r\n\r\n");
+        if (end < 0)
+            return false;
+        const qsizetype length = request.indexOf("Content-Length: ");
+        if (length < 0 || length > end)
+            return true;
+        const qsizetype value = request.mid(length + 16, request.indexOf('\r', length) - length - 16)
+                                    .toLongLong();
+        return request.size() >= end + 4 + value;
+    }
+
+    QTcpServer m_server;
+    QSet<qsizetype> m_answered;
+};
+
+qint32 HeadState()
+{
+    return G_mWebQueue.isEmpty() ? -1 : G_mWebQueue.first().dwResult;
+}
+
+QByteArray ReadLog()
+{
+    QFile file(LogFilePath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestWebManager : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void addCommandStartsABurstOrJoinsIt();
+    void addCommandLogLineIsBounded();
+    void takeResultHandsOutInCompletionOrder();
+    void pumpIgnoresOtherTimersAndAnEmptyQueue();
+    void finishedCommandsMoveOnePerTick();
+
+    void exchangeRunsThroughEveryState();
+    void burstPreparesTheRouteOnce();
+    void pumpWaitsForTheWorkerAndBindsItsAddress();
+    void workerResultReachesOnlyTheSameCommand();
+    void errorPreparationEndsTheBurst();
+    void connectTimesOutAfterTenSeconds();
+    void refusedConnectionTimesOut();
+    void tickWrapRestartsTheStep();
+    void startNearTheWrapDoesNotTimeOutAtOnce();
+
+    void keepAliveDeviceTimesOutWithPartialData();
+    void resetIsAnError();
+    void dataFromAnotherPeerIsDiscarded();
+    void lateNotificationsLeaveTheNextCommandAlone();
+    void blockTextEndsAtAZeroByte();
+    void endlessResponseIsCut();
+    void uploadSplicesTheFile_data();
+    void uploadSplicesTheFile();
+    void largeUploadArrivesWhole();
+
+    void releaseRouteRemovesTheAddressAndStopsTheWorker();
+    void destructionStopsTheQueueTimer();
+    void shutdownSignalRunsTheCallback();
+
+private:
+    void Tick(std::uint32_t advanceMs = 800);
+    // Pumps (800 ms of fake time per tick) until the condition holds.
+    bool PumpUntil(const std::function<bool()>& condition, int maxTicks = 40);
+    void SlowPreparation();
+
+    std::shared_ptr<CFakeNetConfig> m_net;
+    CWEBManager* m_web = nullptr;
+    std::uint32_t m_tick = 0;
+};
+
+void TestWebManager::init()
+{
+    m_tick = 100000;
+    SetTickSourceForTest([this] { return m_tick; });
+    m_net = std::make_shared<CFakeNetConfig>();
+    m_net->adapters = {CFakeNetConfig::Adapter(1, "lo", kAdapterTypeLoopback,
+                                               {{CFakeNetConfig::Ip("127.0.0.1"),
+                                                 CFakeNetConfig::Ip("255.0.0.0")}})};
+    m_net->route = [](quint32, quint32& mask, quint32& ifIndex) {
+        mask = CFakeNetConfig::Ip("255.0.0.0");
+        ifIndex = 1;
+        return true;
+    };
+    m_net->arpAnswers = [](quint32, quint32, quint32) { return true; };
+    m_web = new CWEBManager(nullptr, m_net);
+    G_pWEBManager = m_web;
+    CWEBManager::SetResponseLimitForTest(qsizetype(64) * 1024 * 1024);
+}
+
+void TestWebManager::cleanup()
+{
+    delete m_web;
+    m_web = nullptr;
+    G_pWEBManager = nullptr;
+    SetTickSourceForTest({});
+    G_dwNTEContext = 0;
+    QFile::remove(LogFilePath());
+}
+
+void TestWebManager::Tick(std::uint32_t advanceMs)
+{
+    m_tick += advanceMs;
+    PumpQueue(CWEBManager::kQueueTimer);
+}
+
+bool TestWebManager::PumpUntil(const std::function<bool()>& condition, int maxTicks)
+{
+    for (int i = 0; i < maxTicks; ++i) {
+        // Real time for the sockets and the worker, fake time for the time-outs.
+        for (int spin = 0; spin < 10 && !condition(); ++spin)
+            QTest::qWait(2);
+        if (condition())
+            return true;
+        Tick();
+    }
+    return condition();
+}
+
+// The adapter's address lies outside the device's narrower subnet, so a temporary address is
+// added and the preparation sits in its 10 s settle wait until released.
+void TestWebManager::SlowPreparation()
+{
+    m_net->adapters.first().addresses = {
+        {CFakeNetConfig::Ip("127.1.0.1"), CFakeNetConfig::Ip("255.0.0.0")}};
+    m_net->HoldWaits(true);
+}
+
+void TestWebManager::addCommandStartsABurstOrJoinsIt()
+{
+    m_web->AddCommand(u"LANINFO"_qs, u"GET / HTTP/1.1\r\n\r\n"_qs, kDevice, kSubnet);
+    m_web->AddCommand(u"UPLOAD"_qs, u"POST"_qs, kDevice, kSubnet, u"/tmp/fw.bin"_qs);
+    QCOMPARE(G_mWebQueue.size(), 2);
+    const _STRU_WEB_DATA& first = G_mWebQueue.at(0);
+    QCOMPARE(first.dwResult, 0);
+    QCOMPARE(first.dwTimeout, 100000u);
+    QCOMPARE(first.dwStartTick, 0u);
+    QCOMPARE(first.strData, u"GET / HTTP/1.1\r\n\r\n"_qs);
+    QVERIFY(first.strFileName.isEmpty());
+    const _STRU_WEB_DATA& second = G_mWebQueue.at(1);
+    QCOMPARE(second.dwResult, 1);
+    QCOMPARE(second.dwTimeout, 10000u);
+    QCOMPARE(second.strFileName, u"/tmp/fw.bin"_qs);
+    const QByteArray log = ReadLog();
+    QVERIFY(log.contains("strID=LANINFO strAPIP=127.0.0.1 strAPSubnet=255.0.0.0\r\n"));
+    QVERIFY(log.contains("strID=UPLOAD strAPIP=127.0.0.1 strAPSubnet=255.0.0.0\r\n"));
+}
+
+void TestWebManager::addCommandLogLineIsBounded()
+{
+    m_web->AddCommand(QString(3000, u'X'), QString(), kDevice, kSubnet);
+    const QByteArray log = ReadLog();
+    const qsizetype start = log.indexOf("strID=");
+    QCOMPARE(log.indexOf("\r\n", start) - start, 1024);
+}
+
+void TestWebManager::takeResultHandsOutInCompletionOrder()
+{
+    qint32 result = 42;
+    QString data = u"untouched"_qs;
+    QCOMPARE(m_web->TakeResult(result, data), QString());
+    QCOMPARE(result, 42);
+    QCOMPARE(data, u"untouched"_qs);
+    _STRU_WEB_DATA a;
+    a.strID = u"LANINFO"_qs;
+    a.dwResult = 4;
+    a.strData = u"page"_qs;
+    _STRU_WEB_DATA b = a;
+    b.strID = u"WANINFO"_qs;
+    b.dwResult = 7;
+    b.strData.clear();
+    G_mWebDone = {a, b};
+    QCOMPARE(m_web->TakeResult(result, data), u"LANINFO"_qs);
+    QCOMPARE(result, 4);
+    QCOMPARE(data, u"page"_qs);
+    QCOMPARE(m_web->TakeResult(result, data), u"WANINFO"_qs);
+    QCOMPARE(result, 7);
+    QCOMPARE(data, QString());
+    QVERIFY(G_mWebDone.isEmpty());
+}
+
+void TestWebManager::pumpIgnoresOtherTimersAndAnEmptyQueue()
+{
+    Tick();
+    QVERIFY(G_mWebQueue.isEmpty());
+    m_web->AddCommand(u"LANINFO"_qs, QString(), kDevice, kSubnet);
+    PumpQueue(9997);
+    QCOMPARE(G_mWebQueue.first().dwStartTick, 0u);
+    QVERIFY(!m_web->RouteWorkerRunning());
+}
+
+void TestWebManager::finishedCommandsMoveOnePerTick()
+{
+    for (qint32 state : {4, 5, 6, 7}) {
+        _STRU_WEB_DATA record;
+        record.strID = QString::number(state);
+        record.dwResult = state;
+        G_mWebQueue.append(record);
+    }
+    for (int moved = 1; moved <= 4; ++moved) {
+        Tick();
+        QCOMPARE(G_mWebDone.size(), moved);
+        QCOMPARE(G_mWebDone.last().dwResult, moved + 3);
+    }
+    QVERIFY(G_mWebQueue.isEmpty());
+}
+
+void TestWebManager::exchangeRunsThroughEveryState()
+{
+    CDevice device;
+    QVERIFY(device.Listen());
+    device.answer = [](QTcpSocket* socket) {
+        socket->write("HTTP/1.1 200 OK\r\n\r\n");
+        socket->flush();
+        socket->write(QByteArray("<html>caf\xe9</html>"));
+        socket->disconnectFromHost();
+    };
+    const QString request = u"GET /02_02_02_homenet.asp HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"_qs;
+    m_web->AddCommand(u"LANINFO"_qs, request, kDevice, kSubnet);
+
+    Tick(); // starts the worker
+    QVERIFY(PumpUntil([] { return HeadState() == 1; }, 1));
+    QCOMPARE(G_mstrLocalIP, QString());
+    QCOMPARE(G_mWebQueue.first().dwStartTick, 0u);
+    Tick(); // connects
+    QCOMPARE(m_web->ConnectionState(), 1);
+    QTRY_COMPARE(HeadState(), 2);
+    QCOMPARE(m_web->ConnectionState(), 2);
+    QCOMPARE(G_mWebQueue.first().dwStartTick, 0u);
+    Tick(); // sends
+    QCOMPARE(G_mWebQueue.first().dwTimeout, 18000u);
+    QTRY_COMPARE(HeadState(), 4);
+    QCOMPARE(device.requests, QList<QByteArray>{request.toLatin1()});
+    QCOMPARE(m_web->ConnectionState(), 0);
+    Tick(); // moves it
+    qint32 result = 0;
+    QString data;
+    QCOMPARE(m_web->TakeResult(result, data), u"LANINFO"_qs);
+    QCOMPARE(result, 4);
+    QCOMPARE(data, u"HTTP/1.1 200 OK\r\n\r\n<html>caf\u00e9</html>"_qs);
+    QVERIFY(ReadLog().contains(request.toLatin1()));
+}
+
+void TestWebManager::burstPreparesTheRouteOnce()
+{
+    CDevice device;
+    QVERIFY(device.Listen());
+    device.answer = [](QTcpSocket* socket) {
+        socket->write("HTTP/1.1 200 OK\r\n\r\nok");
+        socket->disconnectFromHost();
+    };
+    m_web->AddCommand(u"LANINFO"_qs, u"A\r\n\r\n"_qs, kDevice, kSubnet);
+    m_web->AddCommand(u"WANINFO"_qs, u"B\r\n\r\n"_qs, kDevice, kSubnet);
+    QVERIFY(PumpUntil([] { return G_mWebDone.size() == 2; }));
+    QCOMPARE(G_mWebDone.at(0).dwResult, 4);
+    QCOMPARE(G_mWebDone.at(1).dwResult, 4);
+    QCOMPARE(device.requests, (QList<QByteArray>{"A\r\n\r\n", "B\r\n\r\n"}));
+    QCOMPARE(m_net->Journal().filter(u"route "_qs).size(), 1);
+}
+
+void TestWebManager::pumpWaitsForTheWorkerAndBindsItsAddress()
+{
+    CDevice device;
+    QVERIFY(device.Listen());
+    device.answer = [](QTcpSocket* socket) { socket->disconnectFromHost(); };
+    SlowPreparation();
+    m_web->AddCommand(u"LANINFO"_qs, u"A\r\n\r\n"_qs, kDevice, u"255.255.255.0"_qs);
+    m_web->AddCommand(u"WANINFO"_qs, u"B\r\n\r\n"_qs, kDevice, u"255.255.255.0"_qs);
+    Tick();
+    QVERIFY(m_web->RouteWorkerRunning());
+    const _STRU_WEB_DATA head = G_mWebQueue.first();
+    QCOMPARE(head.dwStartTick, m_tick);
+    for (int i = 0; i < 5; ++i)
+        Tick(30000); // far past every time-out: nothing moves while the worker exists
+    QCOMPARE(G_mWebQueue.first().dwResult, 0);
+    QCOMPARE(G_mWebQueue.first().dwStartTick, head.dwStartTick);
+    QCOMPARE(G_mWebQueue.at(1).dwStartTick, 0u);
+    m_net->HoldWaits(false);
+    QVERIFY(PumpUntil([] { return G_mWebDone.size() == 2; }));
+    QCOMPARE(G_mstrLocalIP, u"127.0.0.241"_qs);
+    QCOMPARE(device.peers.size(), 2);
+    QCOMPARE(device.peers.at(0), QHostAddress(u"127.0.0.241"_qs));
+    QCOMPARE(device.peers.at(1), QHostAddress(u"127.0.0.241"_qs));
+}
+
+void TestWebManager::workerResultReachesOnlyTheSameCommand()
+{
+    SlowPreparation();
+    m_web->AddCommand(u"LANINFO"_qs, u"A"_qs, kDevice, u"255.255.255.0"_qs);
+    Tick();
+    QVERIFY(m_web->RouteWorkerRunning());
+    G_mWebQueue.first().strID = u"OTHER"_qs;
+    m_net->HoldWaits(false);
+    QVERIFY(PumpUntil([this] { return !m_web->RouteWorkerRunning(); }, 5));
+    QCOMPARE(G_mstrLocalIP, u"127.0.0.241"_qs);
+    QCOMPARE(HeadState(), 0);
+    // The record kept its own start: only the preparation time-out ends it.
+    const std::uint32_t started = G_mWebQueue.first().dwStartTick;
+    QVERIFY(started != 0);
+    m_tick = started + 100000;
+    Tick(0);
+    QCOMPARE(HeadState(), 0);
+    Tick(1);
+    QCOMPARE(HeadState(), 5);
+}
+
+void TestWebManager::errorPreparationEndsTheBurst()
+{
+    CDevice device;
+    QVERIFY(device.Listen());
+    m_net->arpAnswers = nullptr;
+    m_web->AddCommand(u"LANINFO"_qs, u"A"_qs, kDevice, kSubnet);
+    m_web->AddCommand(u"WANINFO"_qs, u"B"_qs, kDevice, kSubnet);
+    QVERIFY(PumpUntil([] { return !G_mWebDone.isEmpty(); }));
+    QCOMPARE(G_mWebDone.first().dwResult, 7);
+    QCOMPARE(G_mstrLocalIP, u"ERROR"_qs);
+    // The one behind binds to "ERROR", which fails: it ends by the connect time-out.
+    QCOMPARE(HeadState(), 1);
+    Tick();
+    const std::uint32_t started = G_mWebQueue.first().dwStartTick;
+    QVERIFY(started != 0);
+    m_tick = started + 10000;
+    Tick(0);
+    QCOMPARE(HeadState(), 1);
+    Tick(1);
+    QCOMPARE(HeadState(), 5);
+    QTest::qWait(20);
+    QVERIFY(device.requests.isEmpty());
+}
+
+void TestWebManager::connectTimesOutAfterTenSeconds()
+{
+    // No route in this namespace: the connect fails at once and says nothing more.
+    m_web->AddCommand(u"LANINFO"_qs, u"A"_qs, u"10.1.2.3"_qs, kSubnet);
+    QVERIFY(PumpUntil([] { return HeadState() == 1 && G_mWebQueue.first().dwStartTick != 0; }));
+    const std::uint32_t started = G_mWebQueue.first().dwStartTick;
+    m_tick = started + 9999;
+    Tick(0);
+    QCOMPARE(HeadState(), 1);
+    Tick(2);
+    QCOMPARE(HeadState(), 5);
+}
+
+void TestWebManager::refusedConnectionTimesOut()
+{
+    m_web->AddCommand(u"LANINFO"_qs, u"A"_qs, kDevice, kSubnet);
+    QVERIFY(PumpUntil([] { return !G_mWebDone.isEmpty(); }));
+    QCOMPARE(G_mWebDone.first().dwResult, 5);
+}
+
+void TestWebManager::tickWrapRestartsTheStep()
+{
+    m_web->AddCommand(u"LANINFO"_qs, u"A"_qs, u"10.1.2.3"_qs, kSubnet);
+    QVERIFY(PumpUntil([] { return HeadState() == 1; }));
+    m_tick = 0xFFFFFF00u;
+    Tick(0); // connect step starts just before the wrap
+    QCOMPARE(G_mWebQueue.first().dwStartTick, 0xFFFFFF00u);
+    m_tick = 5;
+    Tick(0);
+    QCOMPARE(HeadState(), 1);
+    QCOMPARE(G_mWebQueue.first().dwStartTick, 5u);
+    m_tick = 5 + 10001;
+    Tick(0);
+    QCOMPARE(HeadState(), 5);
+}
+
+void TestWebManager::startNearTheWrapDoesNotTimeOutAtOnce()
+{
+    m_web->AddCommand(u"LANINFO"_qs, u"A"_qs, u"10.1.2.3"_qs, kSubnet);
+    QVERIFY(PumpUntil([] { return HeadState() == 1; }));
+    // Start + time-out passes 2^32 here.
+    m_tick = 0xFFFFF000u;
+    Tick(0);
+    Tick(0x100);
+    QCOMPARE(HeadState(), 1);
+    Tick(0xE00);
+    QCOMPARE(HeadState(), 1);
+}
+
+void TestWebManager::keepAliveDeviceTimesOutWithPartialData()
+{
+    CDevice device;
+    QVERIFY(device.Listen());
+    device.answer = [](QTcpSocket* socket) { socket->write("HTTP/1.1 200 OK\r\n\r\npart"); };
+    m_web->AddCommand(u"LANINFO"_qs, u"A\r\n\r\n"_qs, kDevice, kSubnet);
+    QVERIFY(PumpUntil([] { return HeadState() == 3; }));
+    const std::uint32_t sent = G_mWebQueue.first().dwStartTick;
+    m_tick = sent + 18000;
+    Tick(0);
+    QCOMPARE(HeadState(), 3);
+    Tick(1);
+    QCOMPARE(HeadState(), 5);
+    Tick();
+    qint32 result = 0;
+    QString data;
+    m_web->TakeResult(result, data);
+    QCOMPARE(result, 5);
+    QCOMPARE(data, u"HTTP/1.1 200 OK\r\n\r\npart"_qs);
+}
+
+void TestWebManager::resetIsAnError()
+{
+    CDevice device;
+    QVERIFY(device.Listen());
+    device.answer = [](QTcpSocket* socket) {
+        socket->write("HTTP/1.1 200 OK\r\n\r\npart");
+        socket->flush();
+        QTimer::singleShot(50, socket, [socket] { CDevice::Reset(socket); });
+    };
+    m_web->AddCommand(u"LANINFO"_qs, u"A\r\n\r\n"_qs, kDevice, kSubnet);
+    QVERIFY(PumpUntil([] { return !G_mWebDone.isEmpty(); }));
+    QCOMPARE(G_mWebDone.first().dwResult, 6);
+    QCOMPARE(G_mWebDone.first().strData, u"HTTP/1.1 200 OK\r\n\r\npart"_qs);
+}
+
+void TestWebManager::dataFromAnotherPeerIsDiscarded()
+{
+    CDevice device;
+    QVERIFY(device.Listen());
+    device.answer = [](QTcpSocket* socket) {
+        QTimer::singleShot(50, socket, [socket] {
+            socket->write("HTTP/1.1 200 OK\r\n\r\nnot yours");
+            socket->disconnectFromHost();
+        });
+    };
+    m_web->AddCommand(u"LANINFO"_qs, u"A\r\n\r\n"_qs, kDevice, kSubnet);
+    QVERIFY(PumpUntil([] { return HeadState() == 2 && G_mWebQueue.first().dwStartTick != 0; }));
+    G_mWebQueue.first().strAPIP = u"127.0.0.9"_qs;
+    QVERIFY(PumpUntil([] { return !G_mWebDone.isEmpty(); }));
+    QCOMPARE(G_mWebDone.first().dwResult, 4);
+    QCOMPARE(G_mWebDone.first().strData, QString());
+}
+
+void TestWebManager::lateNotificationsLeaveTheNextCommandAlone()
+{
+    CDevice device;
+    QVERIFY(device.Listen());
+    QTcpSocket* first = nullptr;
+    device.answer = [&first](QTcpSocket* socket) {
+        if (!first)
+            first = socket; // keeps it open
+    };
+    m_web->AddCommand(u"LANINFO"_qs, u"A\r\n\r\n"_qs, kDevice, kSubnet);
+    QVERIFY(PumpUntil([] { return HeadState() == 2 && G_mWebQueue.first().dwStartTick != 0; }));
+    QTRY_VERIFY(first);
+    m_web->AddCommand(u"WANINFO"_qs, u"B\r\n\r\n"_qs, kDevice, kSubnet);
+    Tick(18001);
+    QCOMPARE(HeadState(), 5);
+    Tick(); // moved; the next command waits for its connect step
+    QCOMPARE(G_mWebQueue.first().strID, u"WANINFO"_qs);
+    first->write("HTTP/1.1 200 OK\r\n\r\nlate");
+    first->disconnectFromHost();
+    QTest::qWait(100);
+    QCOMPARE(HeadState(), 1);
+    QCOMPARE(G_mWebQueue.first().strData, u"B\r\n\r\n"_qs);
+}
+
+void TestWebManager::blockTextEndsAtAZeroByte()
+{
+    CDevice device;
+    QVERIFY(device.Listen());
+    device.answer = [](QTcpSocket* socket) {
+        socket->write(QByteArray("abc\0def", 7));
+        socket->disconnectFromHost();
+    };
+    m_web->AddCommand(u"LANINFO"_qs, u"A\r\n\r\n"_qs, kDevice, kSubnet);
+    QVERIFY(PumpUntil([] { return !G_mWebDone.isEmpty(); }));
+    QCOMPARE(G_mWebDone.first().strData, u"abc"_qs);
+}
+
+void TestWebManager::endlessResponseIsCut()
+{
+    CWEBManager::SetResponseLimitForTest(50000);
+    CDevice device;
+    QVERIFY(device.Listen());
+    bool closedByUs = false;
+    device.answer = [&closedByUs](QTcpSocket* socket) {
+        connect(socket, &QTcpSocket::disconnected, socket, [&closedByUs] { closedByUs = true; });
+        socket->write(QByteArray(120000, 'x'));
+    };
+    m_web->AddCommand(u"LANINFO"_qs, u"A\r\n\r\n"_qs, kDevice, kSubnet);
+    QVERIFY(PumpUntil([] { return !G_mWebDone.isEmpty(); }));
+    QCOMPARE(G_mWebDone.first().dwResult, 6);
+    QVERIFY(G_mWebDone.first().strData.size() <= 50000);
+    QVERIFY(G_mWebDone.first().strData.size() > 50000 - CWEBManager::kReceiveBlock);
+    QTRY_VERIFY(closedByUs);
+}
+
+void TestWebManager::uploadSplicesTheFile_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("placeholder");
+    QTest::addColumn<QByteArray>("sent");
+    const QByteArray binary("\x00\x01\xff\x80?\r\n", 7);
+    QTest::newRow("exact, zero bytes included") << binary << 7 << binary;
+    QTest::newRow("file grew since") << QByteArray("0123456789") << 6 << QByteArray("012345");
+    QTest::newRow("file shrank since") << QByteArray("abcdef") << 9 << QByteArray("abcdef???");
+    QTest::newRow("file gone") << QByteArray() << 6 << QByteArray("??????");
+}
+
+void TestWebManager::uploadSplicesTheFile()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, placeholder);
+    QFETCH(QByteArray, sent);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"fw.bin"_qs);
+    if (!content.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    CDevice device;
+    QVERIFY(device.Listen());
+    device.answer = [](QTcpSocket* socket) {
+        socket->write("HTTP/1.1 200 OK\r\n\r\n");
+        socket->disconnectFromHost();
+    };
+    const QString head = u"POST /goform/formUpload HTTP/1.1\r\nContent-Length: %1\r\n\r\n"_qs;
+    const QString body = u"--b\r\n"_qs + QString(placeholder, u'?') + u"\r\n--b--\r\n"_qs;
+    const QString request = head.arg(body.size()) + body;
+    m_web->AddCommand(u"UPLOAD"_qs, request, kDevice, kSubnet, path);
+    QVERIFY(PumpUntil([] { return !G_mWebDone.isEmpty(); }));
+    QCOMPARE(G_mWebDone.first().dwResult, 4);
+    QCOMPARE(device.requests.size(), 1);
+    const QByteArray expected = head.arg(body.size()).toLatin1() + "--b\r\n" + sent + "\r\n--b--\r\n";
+    QCOMPARE(device.requests.first(), expected);
+    const QByteArray log = ReadLog();
+    QVERIFY(log.contains("HTML Upload..."));
+    QVERIFY(!log.contains("formUpload"));
+}
+
+void TestWebManager::largeUploadArrivesWhole()
+{
+    const qsizetype size = qsizetype(20) * 1024 * 1024;
+    QByteArray content(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        content[i] = char((i * 7919) >> 3);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"big.bin"_qs);
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(content), size);
+    }
+    CDevice device;
+    QVERIFY(device.Listen());
+    device.answer = [](QTcpSocket* socket) {
+        socket->write("HTTP/1.1 200 OK\r\n\r\n");
+        socket->disconnectFromHost();
+    };
+    const QString body = u"--b\r\n"_qs + QString(size, u'?') + u"\r\n--b--\r\n"_qs;
+    const QString request =
+        u"POST /goform/formUpload HTTP/1.1\r\nContent-Length: %1\r\n\r\n"_qs.arg(body.size()) + body;
+    m_web->AddCommand(u"UPLOAD"_qs, request, kDevice, kSubnet, path);
+    QVERIFY(PumpUntil([] { return !G_mWebDone.isEmpty(); }, 200));
+    QCOMPARE(G_mWebDone.first().dwResult, 4);
+    const QByteArray& received = device.requests.first();
+    const qsizetype at = received.indexOf("--b\r\n") + 5;
+    QCOMPARE(received.size(), request.size());
+    QCOMPARE(QCryptographicHash::hash(received.mid(at, size), QCryptographicHash::Sha256),
+             QCryptographicHash::hash(content, QCryptographicHash::Sha256));
+}
+
+void TestWebManager::releaseRouteRemovesTheAddressAndStopsTheWorker()
+{
+    SlowPreparation();
+    m_web->AddCommand(u"LANINFO"_qs, u"A"_qs, kDevice, u"255.255.255.0"_qs);
+    _STRU_WEB_DATA done;
+    done.strID = u"OLD"_qs;
+    G_mWebDone.append(done);
+    Tick();
+    QVERIFY(m_web->RouteWorkerRunning());
+    QTRY_COMPARE(m_net->LiveCount(), size_t(1));
+    m_web->ReleaseRoute();
+    QVERIFY(!m_web->RouteWorkerRunning());
+    QVERIFY(m_net->live.empty());
+    QCOMPARE(G_dwNTEContext, 0u);
+    QCOMPARE(m_net->Journal().mid(m_net->Journal().size() - 2),
+             (QStringList{u"delete 127.0.0.241"_qs, u"wait 500"_qs}));
+    QVERIFY(G_mWebQueue.isEmpty());
+    QVERIFY(G_mWebDone.isEmpty());
+    QCOMPARE(G_mstrLocalIP, QString());
+}
+
+void TestWebManager::destructionStopsTheQueueTimer()
+{
+    QObject owner;
+    auto* timers = new CWindowTimers(&owner);
+    timers->SetTimer(CWEBManager::kQueueTimer, 800, PumpQueue);
+    auto* web = new CWEBManager(&owner, m_net);
+    delete web;
+    QVERIFY(!timers->IsRunning(CWEBManager::kQueueTimer));
+}
+
+void TestWebManager::shutdownSignalRunsTheCallback()
+{
+    struct sigaction before{};
+    sigaction(SIGHUP, nullptr, &before);
+    QList<int> seen;
+    {
+        CShutdownSignals handlers([&seen](int signal) { seen.append(signal); });
+        QVERIFY(handlers.Installed());
+        // Only one owner of the handlers at a time.
+        CShutdownSignals second([](int) {});
+        QVERIFY(!second.Installed());
+        raise(SIGHUP);
+        raise(SIGTERM);
+        QTRY_COMPARE(seen, (QList<int>{SIGHUP, SIGTERM}));
+    }
+    struct sigaction after{};
+    sigaction(SIGHUP, nullptr, &after);
+    QCOMPARE(reinterpret_cast<void*>(after.sa_handler), reinterpret_cast<void*>(before.sa_handler));
+}
+
+QTEST_GUILESS_MAIN(TestWebManager)
+#include "test_webmanager.moc"
