@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QColor>
-
 #include <cstdint>
 
 // Colours travel as 0x00BBGGRR numbers: the label's "all colours equal" rule and the colour
@@ -13,9 +12,18 @@ constexpr COLORREF MakeColorRef(int red, int green, int blue)
     return COLORREF(red & 0xFF) | (COLORREF(green & 0xFF) << 8) | (COLORREF(blue & 0xFF) << 16);
 }
 
-constexpr int RedOf(COLORREF color) { return int(color & 0xFF); }
-constexpr int GreenOf(COLORREF color) { return int((color >> 8) & 0xFF); }
-constexpr int BlueOf(COLORREF color) { return int((color >> 16) & 0xFF); }
+constexpr int RedOf(COLORREF color)
+{
+    return int(color & 0xFF);
+}
+constexpr int GreenOf(COLORREF color)
+{
+    return int((color >> 8) & 0xFF);
+}
+constexpr int BlueOf(COLORREF color)
+{
+    return int((color >> 16) & 0xFF);
+}
 
 inline QColor ToQColor(COLORREF color)
 {

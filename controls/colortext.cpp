@@ -3,7 +3,8 @@
 #include "controls/namedcolors.h"
 #include "platform/stringtable.h"
 
-namespace {
+namespace
+{
 
 int HexDigit(QChar c)
 {

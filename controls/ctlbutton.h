@@ -8,7 +8,8 @@
 // (the summary and IP pages use white boxes whose words are part of the picture).
 // Like any QRadioButton, buttons with the same parent form one exclusive group unless a page
 // puts each pair in its own QButtonGroup.
-class CCTLButton : public QRadioButton {
+class CCTLButton : public QRadioButton
+{
     Q_OBJECT
 public:
     explicit CCTLButton(QWidget* parent = nullptr);

@@ -2,7 +2,6 @@
 
 #include <QFontInfo>
 #include <QFontMetrics>
-
 #include <algorithm>
 #include <cstdlib>
 

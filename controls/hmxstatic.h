@@ -5,7 +5,8 @@
 #include <QWidget>
 
 // A static text over the page picture: transparent (the default) or on its own background.
-class CHMXStatic : public QWidget {
+class CHMXStatic : public QWidget
+{
     Q_OBJECT
 public:
     explicit CHMXStatic(QWidget* parent = nullptr);

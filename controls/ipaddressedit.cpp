@@ -8,7 +8,8 @@
 #include <QRegularExpressionValidator>
 #include <QStyleOptionFrame>
 
-namespace {
+namespace
+{
 
 constexpr int kMaxValue = 255;
 
@@ -41,8 +42,8 @@ CIPAddressEdit::CIPAddressEdit(QWidget* parent) : QWidget(parent)
     setFocusProxy(m_fields[0]);
 }
 
-std::array<std::optional<int>, CIPAddressEdit::kFields> CIPAddressEdit::ParseFields(
-    QStringView dotted)
+std::array<std::optional<int>, CIPAddressEdit::kFields>
+CIPAddressEdit::ParseFields(QStringView dotted)
 {
     std::array<std::optional<int>, kFields> fields{};
     const QList<QStringView> parts = dotted.split(u'.');

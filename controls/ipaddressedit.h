@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringView>
 #include <QWidget>
-
 #include <array>
 #include <optional>
 
@@ -11,7 +10,8 @@ class QLineEdit;
 
 // Four address fields of 0 to 255 with dots between them. A blank field reads as 0, typing a
 // dot or a third digit moves on, Backspace in an empty field moves back.
-class CIPAddressEdit : public QWidget {
+class CIPAddressEdit : public QWidget
+{
     Q_OBJECT
 public:
     static constexpr int kFields = 4;

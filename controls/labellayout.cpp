@@ -1,6 +1,7 @@
 #include "controls/labellayout.h"
 
-namespace LabelLayout {
+namespace LabelLayout
+{
 
 QStringList SplitLines(QStringView text)
 {
@@ -15,11 +16,16 @@ COLORREF ColorFor(const Colors& colors, int state, bool enabled)
     if (!enabled)
         return colors.state4;
     switch (state) {
-    case kHover: return colors.hover;
-    case kPressed: return colors.pressed;
-    case kState3: return colors.state3;
-    case kState4: return colors.state4;
-    default: return colors.normal;
+    case kHover:
+        return colors.hover;
+    case kPressed:
+        return colors.pressed;
+    case kState3:
+        return colors.state3;
+    case kState4:
+        return colors.state4;
+    default:
+        return colors.normal;
     }
 }
 

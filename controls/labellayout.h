@@ -6,11 +6,11 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
-
 #include <array>
 
 // The parts of the picture label's drawing that need no screen.
-namespace LabelLayout {
+namespace LabelLayout
+{
 
 enum State : int { kNormal = 0, kHover = 1, kPressed = 2, kState3 = 3, kState4 = 4 };
 

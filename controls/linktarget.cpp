@@ -4,7 +4,8 @@
 #include <QDesktopServices>
 #include <QUrl>
 
-namespace {
+namespace
+{
 
 QStringView StripQuotes(QStringView text)
 {

@@ -5,13 +5,13 @@
 #include <QPointer>
 #include <QString>
 #include <QStringView>
-
 #include <optional>
 #include <vector>
 
 // What a link of the program's own markup delivers: "APP:" targets reach a registered window as
 // this event, sent synchronously; any other target goes to the desktop's handler.
-class CAppCommandEvent : public QEvent {
+class CAppCommandEvent : public QEvent
+{
 public:
     CAppCommandEvent(unsigned message, quintptr wParam);
     static QEvent::Type EventType();

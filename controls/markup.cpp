@@ -2,17 +2,19 @@
 
 #include <iterator>
 
-namespace Markup {
+namespace Markup
+{
 
-namespace {
+namespace
+{
 
 constexpr Entity kEntities[] = {
-    {u"&amp;", u'&'},     {u"&bull;", 0x2022},   {u"&cent;", 0x00A2},   {u"&copy;", 0x00A9},
-    {u"&deg;", 0x00B0},   {u"&euro;", 0x20AC},   {u"&frac12;", 0x00BD}, {u"&frac14;", 0x00BC},
-    {u"&gt;", u'>'},      {u"&iquest;", 0x00BF}, {u"&lt;", u'<'},       {u"&micro;", 0x00B5},
-    {u"&middot;", 0x00B7}, {u"&nbsp;", u' '},    {u"&para;", 0x00B6},   {u"&plusmn;", 0x00B1},
-    {u"&pound;", 0x00A3}, {u"&quot;", u'"'},     {u"&reg;", 0x00AE},    {u"&sect;", 0x00A7},
-    {u"&sup1;", 0x00B9},  {u"&sup2;", 0x00B2},   {u"&times;", 0x00D7},  {u"&trade;", 0x2122},
+    {u"&amp;", u'&'},      {u"&bull;", 0x2022},   {u"&cent;", 0x00A2},   {u"&copy;", 0x00A9},
+    {u"&deg;", 0x00B0},    {u"&euro;", 0x20AC},   {u"&frac12;", 0x00BD}, {u"&frac14;", 0x00BC},
+    {u"&gt;", u'>'},       {u"&iquest;", 0x00BF}, {u"&lt;", u'<'},       {u"&micro;", 0x00B5},
+    {u"&middot;", 0x00B7}, {u"&nbsp;", u' '},     {u"&para;", 0x00B6},   {u"&plusmn;", 0x00B1},
+    {u"&pound;", 0x00A3},  {u"&quot;", u'"'},     {u"&reg;", 0x00AE},    {u"&sect;", 0x00A7},
+    {u"&sup1;", 0x00B9},   {u"&sup2;", 0x00B2},   {u"&times;", 0x00D7},  {u"&trade;", 0x2122},
 };
 static_assert(std::size(kEntities) == 24);
 
@@ -22,18 +24,17 @@ struct SimpleTag {
 };
 
 constexpr SimpleTag kSimpleTags[] = {
-    {u"<B>", Tag::Bold},          {u"</B>", Tag::EndBold},
-    {u"<I>", Tag::Italic},        {u"</I>", Tag::EndItalic},
-    {u"<U>", Tag::Underline},     {u"</U>", Tag::EndUnderline},
+    {u"<B>", Tag::Bold},           {u"</B>", Tag::EndBold},
+    {u"<I>", Tag::Italic},         {u"</I>", Tag::EndItalic},
+    {u"<U>", Tag::Underline},      {u"</U>", Tag::EndUnderline},
     {u"<STRIKE>", Tag::StrikeOut}, {u"</STRIKE>", Tag::EndStrikeOut},
-    {u"<CENTER>", Tag::Center},   {u"</CENTER>", Tag::EndCenter},
-    {u"<BIG>", Tag::Big},         {u"</BIG>", Tag::EndBig},
-    {u"<SMALL>", Tag::Small},     {u"</SMALL>", Tag::EndSmall},
-    {u"<SUB>", Tag::Subscript},   {u"</SUB>", Tag::EndSubscript},
-    {u"<SUP>", Tag::Superscript}, {u"</SUP>", Tag::EndSuperscript},
-    {u"</FONT>", Tag::EndFont},
-    {u"<CODE>", Tag::Code},       {u"</CODE>", Tag::EndCode},
-    {u"</A>", Tag::EndAnchor},
+    {u"<CENTER>", Tag::Center},    {u"</CENTER>", Tag::EndCenter},
+    {u"<BIG>", Tag::Big},          {u"</BIG>", Tag::EndBig},
+    {u"<SMALL>", Tag::Small},      {u"</SMALL>", Tag::EndSmall},
+    {u"<SUB>", Tag::Subscript},    {u"</SUB>", Tag::EndSubscript},
+    {u"<SUP>", Tag::Superscript},  {u"</SUP>", Tag::EndSuperscript},
+    {u"</FONT>", Tag::EndFont},    {u"<CODE>", Tag::Code},
+    {u"</CODE>", Tag::EndCode},    {u"</A>", Tag::EndAnchor},
     {u"<BR>", Tag::Break},
 };
 

@@ -3,12 +3,12 @@
 #include <QList>
 #include <QString>
 #include <QStringView>
-
 #include <vector>
 
 // The markup of the HTML-subset static, as pure functions: entities first become two-character
 // markers (so "&lt;b&gt;" can never open a tag), then the text splits into runs and tags.
-namespace Markup {
+namespace Markup
+{
 
 inline constexpr char16_t kEntityMarker = 0x0001;
 
@@ -19,7 +19,10 @@ struct Entity {
 int EntityCount();
 const Entity& EntityAt(int index);
 // Entity i travels as kEntityMarker followed by this code.
-constexpr char16_t EntityCode(int index) { return char16_t(index + 2); }
+constexpr char16_t EntityCode(int index)
+{
+    return char16_t(index + 2);
+}
 
 // Case-sensitive, as browsers of the time matched them: "&AMP;" stays five characters.
 QString MarkEntities(QStringView text);
@@ -27,9 +30,32 @@ QString MarkEntities(QStringView text);
 QChar EntityCharacter(char16_t code);
 
 enum class Tag {
-    Bold, EndBold, Italic, EndItalic, Underline, EndUnderline, StrikeOut, EndStrikeOut,
-    Center, EndCenter, Big, EndBig, Small, EndSmall, Subscript, EndSubscript,
-    Superscript, EndSuperscript, Font, EndFont, Code, EndCode, Anchor, EndAnchor, Rule, Break,
+    Bold,
+    EndBold,
+    Italic,
+    EndItalic,
+    Underline,
+    EndUnderline,
+    StrikeOut,
+    EndStrikeOut,
+    Center,
+    EndCenter,
+    Big,
+    EndBig,
+    Small,
+    EndSmall,
+    Subscript,
+    EndSubscript,
+    Superscript,
+    EndSuperscript,
+    Font,
+    EndFont,
+    Code,
+    EndCode,
+    Anchor,
+    EndAnchor,
+    Rule,
+    Break,
 };
 
 struct Attribute {

@@ -25,7 +25,8 @@ int CFixedPitchMeasure::Ascent(const CFontDescription& font) const
     return Height(font) * 3 / 4;
 }
 
-namespace {
+namespace
+{
 
 struct Style {
     CFontDescription font; // face and height; the weight and styles come from the counters
@@ -76,7 +77,8 @@ void GrowHeight(int& height, int by)
     height = height > 0 ? magnitude : -magnitude;
 }
 
-class Layouter {
+class Layouter
+{
 public:
     Layouter(const MarkupStart& start, const IMarkupMeasure& measure)
         : m_start(start), m_measure(measure), m_y(start.client.top())
@@ -106,39 +108,87 @@ private:
     void ApplyTag(const Token& token)
     {
         switch (token.tag) {
-        case Tag::Bold: ++m_style.bold; break;
-        case Tag::EndBold: Decrement(m_style.bold); break;
-        case Tag::Italic: ++m_style.italic; break;
-        case Tag::EndItalic: Decrement(m_style.italic); break;
-        case Tag::Underline: ++m_style.underline; break;
-        case Tag::EndUnderline: Decrement(m_style.underline); break;
-        case Tag::StrikeOut: ++m_style.strikeOut; break;
-        case Tag::EndStrikeOut: Decrement(m_style.strikeOut); break;
-        case Tag::Center: ++m_style.center; break;
-        case Tag::EndCenter: Decrement(m_style.center); break;
-        case Tag::Big: GrowHeight(m_style.font.height, 1); break;
-        case Tag::EndBig: GrowHeight(m_style.font.height, -1); break;
-        case Tag::Small: GrowHeight(m_style.font.height, -1); break;
-        case Tag::EndSmall: GrowHeight(m_style.font.height, 1); break;
-        case Tag::Subscript: ++m_style.subscript; break;
-        case Tag::EndSubscript: Decrement(m_style.subscript); break;
-        case Tag::Superscript: ++m_style.superscript; break;
-        case Tag::EndSuperscript: Decrement(m_style.superscript); break;
-        case Tag::Font: ApplyFont(token); break;
+        case Tag::Bold:
+            ++m_style.bold;
+            break;
+        case Tag::EndBold:
+            Decrement(m_style.bold);
+            break;
+        case Tag::Italic:
+            ++m_style.italic;
+            break;
+        case Tag::EndItalic:
+            Decrement(m_style.italic);
+            break;
+        case Tag::Underline:
+            ++m_style.underline;
+            break;
+        case Tag::EndUnderline:
+            Decrement(m_style.underline);
+            break;
+        case Tag::StrikeOut:
+            ++m_style.strikeOut;
+            break;
+        case Tag::EndStrikeOut:
+            Decrement(m_style.strikeOut);
+            break;
+        case Tag::Center:
+            ++m_style.center;
+            break;
+        case Tag::EndCenter:
+            Decrement(m_style.center);
+            break;
+        case Tag::Big:
+            GrowHeight(m_style.font.height, 1);
+            break;
+        case Tag::EndBig:
+            GrowHeight(m_style.font.height, -1);
+            break;
+        case Tag::Small:
+            GrowHeight(m_style.font.height, -1);
+            break;
+        case Tag::EndSmall:
+            GrowHeight(m_style.font.height, 1);
+            break;
+        case Tag::Subscript:
+            ++m_style.subscript;
+            break;
+        case Tag::EndSubscript:
+            Decrement(m_style.subscript);
+            break;
+        case Tag::Superscript:
+            ++m_style.superscript;
+            break;
+        case Tag::EndSuperscript:
+            Decrement(m_style.superscript);
+            break;
+        case Tag::Font:
+            ApplyFont(token);
+            break;
         case Tag::EndFont:
             m_style.font = m_startFont;
             m_style.textColor = m_start.textColor;
             m_style.backColor = m_start.backColor;
             break;
-        case Tag::Code: m_style.font.face = QStringLiteral("Courier New"); break;
-        case Tag::EndCode: m_style.font = m_startFont; break;
+        case Tag::Code:
+            m_style.font.face = QStringLiteral("Courier New");
+            break;
+        case Tag::EndCode:
+            m_style.font = m_startFont;
+            break;
         case Tag::Anchor:
             m_result.targets.push_back(token.Find(u"HREF")->raw);
             m_style.link = int(m_result.targets.size()) - 1;
             break;
-        case Tag::EndAnchor: m_style.link = -1; break;
-        case Tag::Rule: AddRule(token); break;
-        case Tag::Break: FinishLine(); break;
+        case Tag::EndAnchor:
+            m_style.link = -1;
+            break;
+        case Tag::Rule:
+            AddRule(token);
+            break;
+        case Tag::Break:
+            FinishLine();
+            break;
         }
     }
 
@@ -153,8 +203,8 @@ private:
         if (const auto* size = token.Find(u"SIZE")) {
             // Subtracted: with the usual negative heights a positive SIZE makes the text larger.
             const long long height = (long long)m_style.font.height - ReadLeadingInt(size->value);
-            m_style.font.height = int(std::clamp<long long>(height, -kMaxFontPixels,
-                                                            kMaxFontPixels));
+            m_style.font.height =
+                int(std::clamp<long long>(height, -kMaxFontPixels, kMaxFontPixels));
         }
     }
 
@@ -168,8 +218,8 @@ private:
             FinishLine();
         const QRect& client = m_start.client;
         if (m_y < client.top() + client.height())
-            m_result.rules.push_back({QRect(client.left(), m_y, client.width(), size),
-                                      m_style.textColor});
+            m_result.rules.push_back(
+                {QRect(client.left(), m_y, client.width(), size), m_style.textColor});
         m_y += size;
     }
 
@@ -290,10 +340,13 @@ private:
         }
         for (const PendingPiece& piece : m_line) {
             const int baseline = m_y + lineAscent + piece.shift;
-            MarkupPiece placed{piece.text,      piece.font,
-                               piece.textColor, piece.backColor,
+            MarkupPiece placed{piece.text,
+                               piece.font,
+                               piece.textColor,
+                               piece.backColor,
                                QRect(x, baseline - piece.ascent, piece.width, piece.height),
-                               baseline,        piece.link};
+                               baseline,
+                               piece.link};
             if (piece.link >= 0)
                 m_result.links.push_back({placed.rect, piece.link});
             m_result.pieces.push_back(std::move(placed));

@@ -7,11 +7,11 @@
 #include <QRect>
 #include <QString>
 #include <QStringView>
-
 #include <vector>
 
 // Text measuring behind an interface, so that the layout runs (and is fuzzed) without a screen.
-class IMarkupMeasure {
+class IMarkupMeasure
+{
 public:
     virtual ~IMarkupMeasure() = default;
     virtual int Width(const CFontDescription& font, QStringView text) const = 0;
@@ -20,7 +20,8 @@ public:
 };
 
 // Every character as wide as the font is high; for tests and fuzzers.
-class CFixedPitchMeasure : public IMarkupMeasure {
+class CFixedPitchMeasure : public IMarkupMeasure
+{
 public:
     int Width(const CFontDescription& font, QStringView text) const override;
     int Height(const CFontDescription& font) const override;

@@ -2,7 +2,8 @@
 
 #include <array>
 
-namespace {
+namespace
+{
 
 constexpr COLORREF SystemColor(int index)
 {

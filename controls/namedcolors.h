@@ -4,12 +4,12 @@
 #include "controls/syscolors.h"
 
 #include <QStringView>
-
 #include <optional>
 
 // The colour names the markup's COLOR and BGCOLOR attributes understand. Some values differ from
 // the web's (BlanchedAlmond, Gray, YellowGreen): texts written for this program expect these.
-class CXNamedColors {
+class CXNamedColors
+{
 public:
     struct Entry {
         const char16_t* name;

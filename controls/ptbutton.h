@@ -6,7 +6,8 @@
 
 // A picture button of the skin: normal, hover and disabled pictures; the disabled one wins.
 // Clicks reach the page as clicked() and command(control id).
-class CPTButton : public QWidget {
+class CPTButton : public QWidget
+{
     Q_OBJECT
 public:
     explicit CPTButton(QWidget* parent = nullptr, int controlId = 0);

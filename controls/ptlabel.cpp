@@ -3,7 +3,6 @@
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
-
 #include <algorithm>
 
 using namespace LabelLayout;
@@ -138,9 +137,9 @@ void CPTLabel::PaintColumns(QPainter& painter)
     for (int i = 0; i < m_nColumns; ++i) {
         const Column& column = m_columns[size_t(i)];
         const QRect box = ColumnRect(column.left, column.right, i == m_nColumns - 1, rect());
-        const COLORREF color =
-            m_nState == kNormal && isEnabled() ? column.color : ColorFor(m_colors, m_nState,
-                                                                         isEnabled());
+        const COLORREF color = m_nState == kNormal && isEnabled()
+                                   ? column.color
+                                   : ColorFor(m_colors, m_nState, isEnabled());
         painter.setPen(ToQColor(color));
         painter.drawText(box, int(column.alignment | Qt::AlignVCenter) | Qt::TextSingleLine,
                          metrics.elidedText(column.text, Qt::ElideRight, std::max(0, box.width())));

@@ -4,12 +4,12 @@
 #include "controls/labellayout.h"
 
 #include <QWidget>
-
 #include <array>
 
 // A transparent text label whose colour follows the mouse (normal, hover, pressed) or one of two
 // fixed states; optionally laid out in columns.
-class CPTLabel : public QWidget {
+class CPTLabel : public QWidget
+{
     Q_OBJECT
 public:
     explicit CPTLabel(QWidget* parent = nullptr);

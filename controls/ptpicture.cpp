@@ -5,7 +5,8 @@
 #include <QPaintDevice>
 #include <QPainter>
 
-namespace {
+namespace
+{
 
 constexpr int kAuthoredDpi = 96;
 constexpr int kHimetricPerInch = 2540;

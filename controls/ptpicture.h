@@ -9,7 +9,8 @@ class QPainter;
 
 // One skin picture from the program's resources. Pictures are authored at 96 pixels per inch
 // and drawn scaled by the target's pixels per inch, so 1:1 on an ordinary screen.
-class CPTPicture {
+class CPTPicture
+{
 public:
     // `name` is "#<id>" (or a plain resource name), `type` the resource folder ("JPEG"): "#133"
     // of "JPEG" is :/JPEG/133. Names not compiled in are looked up in the "keldaskin" search

@@ -2,11 +2,11 @@
 
 #include <QGuiApplication>
 #include <QPalette>
-
 #include <array>
 #include <optional>
 
-namespace {
+namespace
+{
 
 struct PaletteSlot {
     QPalette::ColorGroup group;
@@ -17,37 +17,68 @@ std::optional<PaletteSlot> SlotOf(int index)
 {
     using P = QPalette;
     switch (index) {
-    case kColorScrollBar: return PaletteSlot{P::Active, P::Button};
-    case kColorBackground: return PaletteSlot{P::Active, P::Dark};
-    case kColorActiveCaption: return PaletteSlot{P::Active, P::Highlight};
-    case kColorInactiveCaption: return PaletteSlot{P::Active, P::Mid};
-    case kColorMenu: return PaletteSlot{P::Active, P::Window};
-    case kColorWindow: return PaletteSlot{P::Active, P::Base};
-    case kColorWindowFrame: return PaletteSlot{P::Active, P::Shadow};
-    case kColorMenuText: return PaletteSlot{P::Active, P::WindowText};
-    case kColorWindowText: return PaletteSlot{P::Active, P::Text};
-    case kColorCaptionText: return PaletteSlot{P::Active, P::HighlightedText};
-    case kColorActiveBorder: return PaletteSlot{P::Active, P::Button};
-    case kColorInactiveBorder: return PaletteSlot{P::Active, P::Button};
-    case kColorAppWorkspace: return PaletteSlot{P::Active, P::Dark};
-    case kColorHighlight: return PaletteSlot{P::Active, P::Highlight};
-    case kColorHighlightText: return PaletteSlot{P::Active, P::HighlightedText};
-    case kColorBtnFace: return PaletteSlot{P::Active, P::Button};
-    case kColorBtnShadow: return PaletteSlot{P::Active, P::Dark};
-    case kColorGrayText: return PaletteSlot{P::Disabled, P::Text};
-    case kColorBtnText: return PaletteSlot{P::Active, P::ButtonText};
-    case kColorInactiveCaptionText: return PaletteSlot{P::Disabled, P::WindowText};
-    case kColorBtnHighlight: return PaletteSlot{P::Active, P::Light};
-    case kColor3DDarkShadow: return PaletteSlot{P::Active, P::Shadow};
-    case kColor3DLight: return PaletteSlot{P::Active, P::Midlight};
-    case kColorInfoText: return PaletteSlot{P::Active, P::ToolTipText};
-    case kColorInfoBk: return PaletteSlot{P::Active, P::ToolTipBase};
-    case kColorHotLight: return PaletteSlot{P::Active, P::Link};
-    case kColorGradientActiveCaption: return PaletteSlot{P::Active, P::Highlight};
-    case kColorGradientInactiveCaption: return PaletteSlot{P::Active, P::Midlight};
-    case kColorMenuHilight: return PaletteSlot{P::Active, P::Highlight};
-    case kColorMenuBar: return PaletteSlot{P::Active, P::Window};
-    default: return std::nullopt;
+    case kColorScrollBar:
+        return PaletteSlot{P::Active, P::Button};
+    case kColorBackground:
+        return PaletteSlot{P::Active, P::Dark};
+    case kColorActiveCaption:
+        return PaletteSlot{P::Active, P::Highlight};
+    case kColorInactiveCaption:
+        return PaletteSlot{P::Active, P::Mid};
+    case kColorMenu:
+        return PaletteSlot{P::Active, P::Window};
+    case kColorWindow:
+        return PaletteSlot{P::Active, P::Base};
+    case kColorWindowFrame:
+        return PaletteSlot{P::Active, P::Shadow};
+    case kColorMenuText:
+        return PaletteSlot{P::Active, P::WindowText};
+    case kColorWindowText:
+        return PaletteSlot{P::Active, P::Text};
+    case kColorCaptionText:
+        return PaletteSlot{P::Active, P::HighlightedText};
+    case kColorActiveBorder:
+        return PaletteSlot{P::Active, P::Button};
+    case kColorInactiveBorder:
+        return PaletteSlot{P::Active, P::Button};
+    case kColorAppWorkspace:
+        return PaletteSlot{P::Active, P::Dark};
+    case kColorHighlight:
+        return PaletteSlot{P::Active, P::Highlight};
+    case kColorHighlightText:
+        return PaletteSlot{P::Active, P::HighlightedText};
+    case kColorBtnFace:
+        return PaletteSlot{P::Active, P::Button};
+    case kColorBtnShadow:
+        return PaletteSlot{P::Active, P::Dark};
+    case kColorGrayText:
+        return PaletteSlot{P::Disabled, P::Text};
+    case kColorBtnText:
+        return PaletteSlot{P::Active, P::ButtonText};
+    case kColorInactiveCaptionText:
+        return PaletteSlot{P::Disabled, P::WindowText};
+    case kColorBtnHighlight:
+        return PaletteSlot{P::Active, P::Light};
+    case kColor3DDarkShadow:
+        return PaletteSlot{P::Active, P::Shadow};
+    case kColor3DLight:
+        return PaletteSlot{P::Active, P::Midlight};
+    case kColorInfoText:
+        return PaletteSlot{P::Active, P::ToolTipText};
+    case kColorInfoBk:
+        return PaletteSlot{P::Active, P::ToolTipBase};
+    case kColorHotLight:
+        return PaletteSlot{P::Active, P::Link};
+    case kColorGradientActiveCaption:
+        return PaletteSlot{P::Active, P::Highlight};
+    case kColorGradientInactiveCaption:
+        return PaletteSlot{P::Active, P::Midlight};
+    case kColorMenuHilight:
+        return PaletteSlot{P::Active, P::Highlight};
+    case kColorMenuBar:
+        return PaletteSlot{P::Active, P::Window};
+    default:
+        return std::nullopt;
     }
 }
 

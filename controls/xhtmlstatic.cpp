@@ -10,10 +10,12 @@
 #include <QPainter>
 #include <QToolTip>
 
-namespace {
+namespace
+{
 
 // Measures with the realised fonts; one QFontMetrics per distinct font of a paint.
-class CWidgetMeasure : public IMarkupMeasure {
+class CWidgetMeasure : public IMarkupMeasure
+{
 public:
     explicit CWidgetMeasure(const QFont& fallback) : m_fallback(fallback) {}
 

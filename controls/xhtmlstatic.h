@@ -6,13 +6,13 @@
 #include "controls/markuplayout.h"
 
 #include <QWidget>
-
 #include <optional>
 #include <vector>
 
 // A static text whose window text is a small subset of HTML: emphasis, centring, fonts and
 // colours, sub- and superscript, rules, breaks, entities and links.
-class CXHTMLStatic : public QWidget {
+class CXHTMLStatic : public QWidget
+{
     Q_OBJECT
 public:
     explicit CXHTMLStatic(QWidget* parent = nullptr);

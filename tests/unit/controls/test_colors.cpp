@@ -5,7 +5,8 @@
 #include <QSet>
 #include <QTest>
 
-namespace {
+namespace
+{
 
 // Stands in for the desktop: index i has colour (i, 100, 200), so a test can see which index
 // a name resolved to.
@@ -16,7 +17,8 @@ COLORREF IndexColor(int index)
 
 } // namespace
 
-class TestColors : public QObject {
+class TestColors : public QObject
+{
     Q_OBJECT
 private slots:
     void colorTexts_data();
@@ -101,10 +103,21 @@ void TestColors::desktopNamesResolveAtUse()
 {
     // Pairs of names that share an index, and the odd ones out.
     const std::pair<const char16_t*, int> expected[] = {
-        {u"ScrollBar", 0},       {u"Desktop", 1},   {u"Background", 1}, {u"Window", 5},
-        {u"WindowText", 8},      {u"BtnHilight", 20}, {u"ControlLightLight", 20},
-        {u"ControlDarkDark", 21}, {u"Info", 24},     {u"InfoBk", 24},    {u"InfoText", 23},
-        {u"HotTrack", 26},       {u"MenuBar", 30},  {u"MenuHilight", 29}, {u"GrayText", 17},
+        {u"ScrollBar", 0},
+        {u"Desktop", 1},
+        {u"Background", 1},
+        {u"Window", 5},
+        {u"WindowText", 8},
+        {u"BtnHilight", 20},
+        {u"ControlLightLight", 20},
+        {u"ControlDarkDark", 21},
+        {u"Info", 24},
+        {u"InfoBk", 24},
+        {u"InfoText", 23},
+        {u"HotTrack", 26},
+        {u"MenuBar", 30},
+        {u"MenuHilight", 29},
+        {u"GrayText", 17},
     };
     for (const auto& [name, index] : expected)
         QCOMPARE(uint(CXNamedColors::Find(QStringView(name), IndexColor).value()),

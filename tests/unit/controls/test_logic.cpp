@@ -6,9 +6,11 @@
 
 using namespace LabelLayout;
 
-namespace {
+namespace
+{
 
-class Receiver : public QObject {
+class Receiver : public QObject
+{
 public:
     std::vector<std::pair<unsigned, quintptr>> received;
 
@@ -25,7 +27,8 @@ protected:
 
 } // namespace
 
-class TestControlsLogic : public QObject {
+class TestControlsLogic : public QObject
+{
     Q_OBJECT
 private slots:
     void labelLinesBreakAtBackslashN();

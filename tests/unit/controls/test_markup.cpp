@@ -5,7 +5,8 @@
 
 using namespace Markup;
 
-namespace {
+namespace
+{
 
 // Fixed pitch: every character 10 pixels wide and high, ascent 7; lines advance by 12.
 MarkupStart Start(int width = 200, int height = 100)
@@ -35,7 +36,8 @@ QStringList Texts(const MarkupLayout& layout)
 
 } // namespace
 
-class TestMarkup : public QObject {
+class TestMarkup : public QObject
+{
     Q_OBJECT
 private slots:
     void entitiesBecomeMarkersAndBack();
@@ -95,8 +97,8 @@ void TestMarkup::tagsMatchInAnyCaseAndOthersAreText_data()
     QTest::newRow("mixed case") << u"<B>x</b>y"_qs << QStringList{u"x"_qs, u"y"_qs} << 1;
     QTest::newRow("unknown tag") << u"<X>y"_qs << QStringList{u"<X>y"_qs} << 0;
     QTest::newRow("anchor without target") << u"<A>y</A>"_qs << QStringList{u"<A>y"_qs} << 0;
-    QTest::newRow("unclosed font") << u"<FONT COLOR=red"_qs
-                                   << QStringList{u"<FONT COLOR=red"_qs} << 0;
+    QTest::newRow("unclosed font")
+        << u"<FONT COLOR=red"_qs << QStringList{u"<FONT COLOR=red"_qs} << 0;
     QTest::newRow("tag name prefix") << u"<FONTS>x"_qs << QStringList{u"<FONTS>x"_qs} << 0;
     QTest::newRow("break with slash") << u"a<BR/>b"_qs << QStringList{u"a<BR/>b"_qs} << 0;
 }
@@ -207,9 +209,9 @@ void TestMarkup::countersDriveStylesAndIgnoreStrayEndTags()
 
 void TestMarkup::fontTagChangesAndEndFontRestores()
 {
-    const MarkupLayout layout = Layout(
-        u"<FONT COLOR=\"#FF0000\" BGCOLOR=\"0,0,255\" FACE=\"Arial\" SIZE=\"2\">a</FONT>b"
-        u"<CODE>c</CODE>d<FONT COLOR=Lime>e"_qs);
+    const MarkupLayout layout =
+        Layout(u"<FONT COLOR=\"#FF0000\" BGCOLOR=\"0,0,255\" FACE=\"Arial\" SIZE=\"2\">a</FONT>b"
+               u"<CODE>c</CODE>d<FONT COLOR=Lime>e"_qs);
     QCOMPARE(Texts(layout), (QStringList{u"a"_qs, u"b"_qs, u"c"_qs, u"d"_qs, u"e"_qs}));
     QCOMPARE(layout.pieces[0].textColor, MakeColorRef(255, 0, 0));
     QCOMPARE(layout.pieces[0].backColor, MakeColorRef(0, 0, 255));

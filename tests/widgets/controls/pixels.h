@@ -7,15 +7,16 @@
 #include <QRect>
 #include <QTemporaryDir>
 #include <QWidget>
-
 #include <cstdlib>
 
 // Pictures and pixel checks shared by the control tests.
-namespace Pixels {
+namespace Pixels
+{
 
 inline bool Near(QColor a, QColor b, int tolerance = 12)
 {
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+    return std::abs(a.red() - b.red()) <= tolerance &&
+           std::abs(a.green() - b.green()) <= tolerance &&
            std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
@@ -73,7 +74,8 @@ inline int InkBands(const QImage& image, QColor background)
 
 // Solid test pictures found through the "keldaskin" search path as JPEG/<id>, so the tests
 // need not know what the real skin looks like.
-class PictureFolder {
+class PictureFolder
+{
 public:
     PictureFolder()
     {

@@ -8,12 +8,14 @@
 
 using namespace Pixels;
 
-namespace {
+namespace
+{
 
 const QColor kRed(220, 30, 30), kGreen(30, 200, 60), kBlue(30, 60, 220), kWhite(Qt::white);
 
 // Counts the paints a widget receives.
-class PaintCounter : public QObject {
+class PaintCounter : public QObject
+{
 public:
     explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
     int paints = 0;
@@ -42,7 +44,8 @@ void Settle(QWidget* widget, QWidget* page)
 
 } // namespace
 
-class TestPictureControls : public QObject {
+class TestPictureControls : public QObject
+{
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -184,7 +187,6 @@ void TestPictureControls::clicksReachThePage()
     button.setEnabled(false);
     QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(20, 10));
     QCOMPARE(commands.size(), 1);
-
 }
 
 void TestPictureControls::labelBreaksAtBackslashNOnly()
@@ -211,8 +213,10 @@ void TestPictureControls::labelBreaksAtBackslashNOnly()
     label.SetText(u"Upper\\nUpper"_qs);
     const QImage two = Grab(label);
     const int top = InkBounds(two, kWhite).top();
-    const QRect firstLine = InkBounds(two.copy(0, 0, 200, top + label.fontMetrics().height()), kWhite);
-    QCOMPARE(InkBounds(two, kWhite).bottom() - firstLine.bottom(), label.fontMetrics().height() + 1);
+    const QRect firstLine =
+        InkBounds(two.copy(0, 0, 200, top + label.fontMetrics().height()), kWhite);
+    QCOMPARE(InkBounds(two, kWhite).bottom() - firstLine.bottom(),
+             label.fontMetrics().height() + 1);
 }
 
 void TestPictureControls::labelColoursFollowTheMouse()
@@ -226,7 +230,8 @@ void TestPictureControls::labelColoursFollowTheMouse()
     CPTLabel label(&page);
     label.setGeometry(10, 10, 200, 30);
     label.SetText(u"Smart Repeater Found"_qs);
-    label.SetColors(MakeColorRef(0, 0, 0), FromQColor(kRed), FromQColor(kBlue), 0, FromQColor(kGreen));
+    label.SetColors(MakeColorRef(0, 0, 0), FromQColor(kRed), FromQColor(kBlue), 0,
+                    FromQColor(kGreen));
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
     const QRect area(10, 10, 200, 30);

@@ -10,11 +10,13 @@
 
 using namespace Pixels;
 
-namespace {
+namespace
+{
 
 const QColor kWhite(Qt::white);
 
-class Receiver : public QObject {
+class Receiver : public QObject
+{
 public:
     std::vector<std::pair<unsigned, quintptr>> received;
 
@@ -29,7 +31,8 @@ protected:
     }
 };
 
-class UrlCatcher : public QObject {
+class UrlCatcher : public QObject
+{
     Q_OBJECT
 public:
     QList<QUrl> urls;
@@ -67,7 +70,8 @@ int InkWidth(const QString& text)
 
 } // namespace
 
-class TestXhtmlStatic : public QObject {
+class TestXhtmlStatic : public QObject
+{
     Q_OBJECT
 private slots:
     void centredMessageSitsInTheFirstLine();
@@ -95,7 +99,8 @@ void TestXhtmlStatic::centredMessageSitsInTheFirstLine()
     // Left-aligned, the same word starts at the left edge.
     QVERIFY(InkBounds(Render(u"Message"_qs), kWhite).left() <= 2);
     // Multi-line centred messages centre every line.
-    Static wrapped(u"<CENTER>Invalid IP address range in 1st digit. It should be 1-223</CENTER>"_qs);
+    Static wrapped(
+        u"<CENTER>Invalid IP address range in 1st digit. It should be 1-223</CENTER>"_qs);
     const QImage lines = wrapped.Image();
     const int lineHeight = wrapped.control.fontMetrics().height();
     for (int line = 0; line < 2; ++line) {
@@ -115,7 +120,8 @@ void TestXhtmlStatic::boldUnderlineAndEntitiesDraw()
     const int escaped = InkOf(u"&lt;b&gt;Repeater"_qs);
     QVERIFY(std::abs(escaped - InkOf(u"<B>&lt;b&gt;Repeater</B>"_qs)) > escaped / 10);
     const QFontMetrics metrics = Static(QString()).control.fontMetrics();
-    QVERIFY(std::abs(InkWidth(u"&lt;b&gt;Repeater"_qs) - metrics.horizontalAdvance(u"<b>Repeater"_qs)) <= 3);
+    QVERIFY(std::abs(InkWidth(u"&lt;b&gt;Repeater"_qs) -
+                     metrics.horizontalAdvance(u"<b>Repeater"_qs)) <= 3);
     QVERIFY(InkOf(u"&copy;"_qs) > 0);
     QCOMPARE(InkOf(u"&nbsp;"_qs), 0);
 }
@@ -137,8 +143,7 @@ void TestXhtmlStatic::colourTextsOfTheFontTag_data()
     QTest::newRow("two numbers") << u"\"255,0\""_qs << QColor(255, 0, 0);
     QTest::newRow("name") << u"Lime"_qs << QColor(0, 255, 0);
     QTest::newRow("unknown name is black") << u"Blurple"_qs << QColor(0, 0, 0);
-    QTest::newRow("desktop name")
-        << u"windowtext"_qs << ToQColor(GetSysColor(kColorWindowText));
+    QTest::newRow("desktop name") << u"windowtext"_qs << ToQColor(GetSysColor(kColorWindowText));
 }
 
 void TestXhtmlStatic::colourTextsOfTheFontTag()
