@@ -32,9 +32,7 @@ class TestControlsLogic : public QObject
     Q_OBJECT
 private slots:
     void labelLinesBreakAtBackslashN();
-    void labelColoursByState();
     void labelIgnoresTheMouseOnlyWhenAllColoursAreEqual();
-    void labelColumns();
     void appCommandNames_data();
     void appCommandNames();
     void appCommandsReachTheFirstLiveWindow();
@@ -51,19 +49,6 @@ void TestControlsLogic::labelLinesBreakAtBackslashN()
     QCOMPARE(SplitLines(u"back\\slash"_qs), QStringList{u"back\\slash"_qs});
 }
 
-void TestControlsLogic::labelColoursByState()
-{
-    const Colors colors{1, 2, 3, 4, 5};
-    QCOMPARE(ColorFor(colors, kNormal, true), 1u);
-    QCOMPARE(ColorFor(colors, kHover, true), 2u);
-    QCOMPARE(ColorFor(colors, kPressed, true), 3u);
-    QCOMPARE(ColorFor(colors, kState3, true), 4u);
-    QCOMPARE(ColorFor(colors, kState4, true), 5u);
-    QCOMPARE(ColorFor(colors, 17, true), 1u);
-    for (int state = kNormal; state <= kState4; ++state)
-        QCOMPARE(ColorFor(colors, state, false), 5u);
-}
-
 void TestControlsLogic::labelIgnoresTheMouseOnlyWhenAllColoursAreEqual()
 {
     QVERIFY(IgnoresMouse(Colors{}));
@@ -72,15 +57,6 @@ void TestControlsLogic::labelIgnoresTheMouseOnlyWhenAllColoursAreEqual()
     // Colours that merely add up to four times the normal one still differ from it.
     QVERIFY(!IgnoresMouse(Colors{2, 4, 0, 2, 2}));
     QVERIFY(!IgnoresMouse(Colors{0x808080, 0xFFFFFF, 0x010101, 0x808080, 0x808080}));
-}
-
-void TestControlsLogic::labelColumns()
-{
-    const QRect client(0, 0, 400, 20);
-    QCOMPARE(ColumnRect(10, 100, false, client), QRect(10, 0, 85, 20));
-    QCOMPARE(ColumnRect(100, 200, true, client), QRect(100, 0, 300, 20));
-    QVERIFY(IsFixedState(kState3) && IsFixedState(kState4));
-    QVERIFY(!IsFixedState(kNormal) && !IsFixedState(kHover) && !IsFixedState(kPressed));
 }
 
 void TestControlsLogic::appCommandNames_data()
