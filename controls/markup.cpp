@@ -172,6 +172,23 @@ QChar EntityCharacter(char16_t code)
     return QChar(kEntities[index].character);
 }
 
+QString EscapeMarkup(QStringView text)
+{
+    QString escaped;
+    escaped.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'&')
+            escaped += u"&amp;";
+        else if (c == u'<')
+            escaped += u"&lt;";
+        else if (c == u'>')
+            escaped += u"&gt;";
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
 const Attribute* Token::Find(QStringView upperName) const
 {
     for (const Attribute& attribute : attributes) {

@@ -29,6 +29,10 @@ QString MarkEntities(QStringView text);
 // The character behind a marker's code; a space for a code that is no entity's.
 QChar EntityCharacter(char16_t code);
 
+// Makes `text` show as it is: values read from a device (a network name, say) must not open
+// tags or links.
+QString EscapeMarkup(QStringView text);
+
 enum class Tag {
     Bold,
     EndBold,

@@ -86,6 +86,11 @@ void TestMarkup::entitiesNeverOpenTags()
     const MarkupLayout odd = Layout(u"a"_qs + QChar(kEntityMarker) + u"<B>x"_qs);
     QCOMPARE(Texts(odd), QStringList{u"a B>x"_qs});
     QCOMPARE(odd.pieces[0].font.weight, kWeightNormal);
+    // An escaped device value shows exactly as it came, links and entities included.
+    const QString ssid = u"<A HREF=http://x/>Cafe&amp;Bar</A>"_qs;
+    const MarkupLayout escaped = Layout(EscapeMarkup(ssid), Start(1000, 100));
+    QCOMPARE(Texts(escaped), QStringList{ssid});
+    QVERIFY(escaped.links.empty());
 }
 
 void TestMarkup::tagsMatchInAnyCaseAndOthersAreText_data()
