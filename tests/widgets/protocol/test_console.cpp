@@ -1,0 +1,444 @@
+#include "app/globals.h"
+#include "pages/ipaddrdlg.h"
+#include "pages/messagedlg.h"
+#include "pages/modedlg.h"
+#include "pages/passworddlg.h"
+#include "pages/progressdlg.h"
+#include "pages/savedlg.h"
+#include "pages/summarydlg.h"
+#include "pages/surveydlg.h"
+#include "platform/windowtimers.h"
+#include "protocol/diaglog.h"
+#include "protocol/statusvalues.h"
+#include "protocol/tarndlg.h"
+#include "session/webmanager.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+namespace
+{
+
+const QString kLanAnswer =
+    u"HTTP/1.1 200 OK\r\n\r\n<td>IP Address:</td><td><div align=\"left\">192.168.77.10</div>"
+    u"<td>Subnet Mask:</td><td><div align=\"left\">255.255.255.0</div>"
+    u"<td>DHCP Server:</td><td><div align=\"left\">x - y (Enable)</div>"
+    u"<td>MAC Address:</td><td><div align=\"left\">00:1a:2b:3c:4d:5e</div>"_qs;
+const QString kWanAnswer =
+    u"HTTP/1.1 200 OK\r\n\r\n<input name=\"dns1\" value=\"1.1.1.1\"><input name=\"dns2\" "
+    u"value=\"8.8.4.4\"><input name=\"gw\" value=\"10.0.0.1\">dw(IPAddress)<div align=\"left\">"
+    u"10.0.0.5</div>dw(SubnetMask)<div align=\"left\">255.0.0.0</div>Mode:<div align=\"left\">"
+    u"Repeater</div>SSID:<div align=\"left\">Net</div>Channel:<div align=\"left\">6</div>"
+    u"Security:<div align=\"left\">None</div>"_qs;
+const QString kStatusAnswer =
+    u"HTTP/1.1 200 OK\r\n\r\nRuntime Code Version:<div align=\"left\"> 1.0.4 </div>"_qs;
+const QString kUnauthorized = u"HTTP/1.1 401 Unauthorized\r\n\r\n<div align=\"left\">x</div>"_qs;
+
+void Finish(const QString& strID, qint32 dwResult, const QString& response)
+{
+    _STRU_WEB_DATA record;
+    record.strID = strID;
+    record.dwResult = dwResult;
+    record.strData = response;
+    G_mWebDone.append(record);
+}
+
+QByteArray ReadLog()
+{
+    QFile file(LogFilePath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WaitFor(const std::function<bool()>& condition, int ms = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+} // namespace
+
+class TestConsole : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void pagesAndDialogs();
+    void showPage();
+    void buildersUseTheConsolesDevice();
+    void emptyQueueStopsTheTimerButDrains();
+    void loadingChainInsideTheProgressDialog();
+    void unusableAnswersLeaveValuesAndChainGoesOn();
+    void lostConnectionInTheChain_data();
+    void lostConnectionInTheChain();
+    void repeaterResults();
+    void pageBranches();
+    void okTest_data();
+    void okTest();
+    void logLines();
+
+private:
+    // Plays the session for the commands the console queues: each finishes with the answer
+    // given for its keyword, or stays queued when there is none.
+    void StartFakePump(const QHash<QString, QPair<qint32, QString>>& answers);
+
+    std::unique_ptr<CTarnDlg> m_console;
+    QTimer m_pump;
+    QTimer m_messageWatch;
+    QStringList m_messages;
+};
+
+void TestConsole::init()
+{
+    QFile::remove(LogFilePath());
+    G_mWebQueue.clear();
+    G_mWebDone.clear();
+    G_pWEBManager = new CWEBManager(nullptr);
+    G_mstrAuthorization = u"YWRtaW46czNjcmV0"_qs;
+    ClearStatusValues();
+    m_console = std::make_unique<CTarnDlg>(nullptr);
+    G_pTarnDlg = m_console.get();
+    m_console->SetDevice(u"192.168.77.10"_qs, u"255.255.255.0"_qs);
+    m_console->show();
+    m_messages.clear();
+    // Answers every message dialog at once, noting its text.
+    m_messageWatch.setInterval(10);
+    connect(&m_messageWatch, &QTimer::timeout, this, [this] {
+        if (G_pMessageDlg && G_pMessageDlg->isVisible()) {
+            m_messages.append(G_pMessageDlg->m_strMessage);
+            G_pMessageDlg->done(1);
+        }
+    });
+    m_messageWatch.start();
+}
+
+void TestConsole::cleanup()
+{
+    m_pump.stop();
+    m_pump.disconnect();
+    m_messageWatch.stop();
+    m_messageWatch.disconnect();
+    G_pTarnDlg = nullptr;
+    m_console.reset();
+    delete G_pWEBManager;
+    G_pWEBManager = nullptr;
+    G_mWebQueue.clear();
+    G_mWebDone.clear();
+}
+
+void TestConsole::StartFakePump(const QHash<QString, QPair<qint32, QString>>& answers)
+{
+    m_pump.setInterval(20);
+    connect(&m_pump, &QTimer::timeout, this, [answers] {
+        if (G_mWebQueue.isEmpty() || !answers.contains(G_mWebQueue.first().strID))
+            return;
+        _STRU_WEB_DATA record = G_mWebQueue.takeFirst();
+        record.dwResult = answers[record.strID].first;
+        record.strData = answers[record.strID].second;
+        G_mWebDone.append(record);
+    });
+    m_pump.start();
+}
+
+void TestConsole::pagesAndDialogs()
+{
+    QWidget* const pages[] = {G_pIPAddrDlg, G_pModeDlg,     G_pSummaryDlg,
+                              G_pSurveyDlg, G_pPasswordDlg, G_pSaveDlg};
+    for (QWidget* page : pages) {
+        QVERIFY(page);
+        QCOMPARE(page->parentWidget(), m_console.get());
+        QCOMPARE(page->geometry(), QRect(0, 0, 700, 500));
+    }
+    // Created in this order, so they stack as the device's pages did.
+    const QObjectList children = m_console->children();
+    QList<QWidget*> order;
+    for (QObject* child : children) {
+        for (QWidget* page : pages) {
+            if (child == page)
+                order.append(page);
+        }
+    }
+    QCOMPARE(order, QList<QWidget*>(std::begin(pages), std::end(pages)));
+    QVERIFY(G_pMessageDlg && G_pProgress);
+    QCOMPARE(G_pMessageDlg->parentWidget(), m_console.get());
+    QCOMPARE(G_pProgress->parentWidget(), m_console.get());
+    QVERIFY(!G_pMessageDlg->isVisible() && !G_pProgress->isVisible());
+    QCOMPARE(CommandHost(), m_console.get());
+
+    m_console.reset();
+    G_pTarnDlg = nullptr;
+    QVERIFY(!G_pIPAddrDlg && !G_pModeDlg && !G_pSummaryDlg && !G_pSurveyDlg && !G_pPasswordDlg &&
+            !G_pSaveDlg && !G_pMessageDlg && !G_pProgress);
+    QCOMPARE(CommandHost(), nullptr);
+    QueueLanInfo({}, {}); // no console, no command
+    QVERIFY(G_mWebQueue.isEmpty());
+}
+
+void TestConsole::showPage()
+{
+    // Showing the console shows the summary first.
+    QVERIFY(G_pSummaryDlg->isVisible());
+    QWidget* const pages[] = {G_pIPAddrDlg, G_pModeDlg,     G_pSummaryDlg,
+                              G_pSurveyDlg, G_pPasswordDlg, G_pSaveDlg};
+    for (QWidget* shown : pages) {
+        m_console->ShowPage(shown);
+        for (QWidget* page : pages)
+            QCOMPARE(page->isVisible(), page == shown);
+    }
+    m_console->hide();
+    m_console->ShowPage(G_pSurveyDlg);
+    m_console->show();
+    QVERIFY(G_pSummaryDlg->isVisible());
+    QVERIFY(!G_pSurveyDlg->isVisible());
+}
+
+void TestConsole::buildersUseTheConsolesDevice()
+{
+    m_console->SetDevice(u"10.1.2.3"_qs, u"255.255.0.0"_qs);
+    auto* connectButton = G_pSurveyDlg->findChild<QPushButton*>(u"1162"_qs);
+    auto* keyEdit = G_pSurveyDlg->findChild<QLineEdit*>(u"1003"_qs);
+    QVERIFY(connectButton && keyEdit);
+
+    QVERIFY(!m_console->Timers()->IsRunning(CTarnDlg::kResultTimer));
+    QueueReboot({}, {});
+    QVERIFY(m_console->Timers()->IsRunning(CTarnDlg::kResultTimer));
+    QVERIFY(connectButton->isEnabled() && keyEdit->isEnabled());
+    QueueRepeater(0, u"Net"_qs, u"6"_qs, 0, 0, 0, {}, 0, 0, {}, {}, {}, {});
+    QVERIFY(!connectButton->isEnabled() && !keyEdit->isEnabled());
+    G_pSurveyDlg->SetConnectEnabled(true);
+    QueueUpload({}, {}, u"/nonexistent"_qs);
+    QVERIFY(!connectButton->isEnabled() && !keyEdit->isEnabled());
+
+    QCOMPARE(G_mWebQueue.size(), 3);
+    for (const _STRU_WEB_DATA& record : G_mWebQueue) {
+        QCOMPARE(record.strAPIP, u"10.1.2.3"_qs);
+        QCOMPARE(record.strAPSubnet, u"255.255.0.0"_qs);
+    }
+    QCOMPARE(G_mWebQueue[0].strID, u"REBOOT"_qs);
+    QVERIFY(G_mWebQueue[0].strData.contains(u"\r\nHost: 10.1.2.3\r\n"));
+    QCOMPARE(G_mWebQueue[1].strID, u"REPEATER"_qs);
+    QCOMPARE(G_mWebQueue[2].strID, u"UPLOAD"_qs);
+    QCOMPARE(G_mWebQueue[2].strFileName, u"/nonexistent"_qs);
+}
+
+void TestConsole::emptyQueueStopsTheTimerButDrains()
+{
+    QueueReboot({}, {});
+    G_mWebQueue.clear();
+    Finish(u"REBOOT"_qs, 4, u"HTTP/1.1 200 OK"_qs);
+    Finish(u"RESETDEFAULT"_qs, 5, QString());
+    Finish(u"SOMETHING"_qs, 4, QString());
+    m_console->OnResultTimer();
+    QVERIFY(!m_console->Timers()->IsRunning(CTarnDlg::kResultTimer));
+    QVERIFY(G_mWebDone.isEmpty());
+    QVERIFY(m_messages.isEmpty());
+    QVERIFY(m_console->isVisible());
+
+    // While commands are pending the timer keeps running.
+    QueueReboot({}, {});
+    m_console->OnResultTimer();
+    QVERIFY(m_console->Timers()->IsRunning(CTarnDlg::kResultTimer));
+}
+
+void TestConsole::loadingChainInsideTheProgressDialog()
+{
+    StartFakePump({{u"LANINFO"_qs, {4, kLanAnswer}},
+                   {u"WANINFO"_qs, {4, kWanAnswer}},
+                   {u"GETSTATUS"_qs, {4, kStatusAnswer}}});
+    QList<int> bitmaps;
+    QTimer watch;
+    watch.setInterval(5);
+    connect(&watch, &QTimer::timeout, this, [&] {
+        const int bitmap = G_pProgress->CurrentBitmap();
+        if (bitmap && (bitmaps.isEmpty() || bitmaps.last() != bitmap))
+            bitmaps.append(bitmap);
+    });
+    watch.start();
+    QueueLanInfo({}, {});
+    G_pProgress->m_strMessage = u"Loading...."_qs;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QTimer::singleShot(20'000, G_pProgress, [] { G_pProgress->done(9); });
+    QCOMPARE(G_pProgress->exec(), 0);
+    // The last picture stays a second before the dialog goes; the wait blocks, so it is only
+    // seen here.
+    QVERIFY(elapsed.elapsed() >= 1000);
+    bitmaps.append(G_pProgress->CurrentBitmap());
+    QCOMPARE(bitmaps, (QList<int>{172, 175, 179, 171}));
+    QCOMPARE(G_mstrLanMACAddress, u"00:1A:2B:3C:4D:5E"_qs);
+    QCOMPARE(G_mstrDHCPServer, u"Enable"_qs);
+    QCOMPARE(G_mstrGateway, u"10.0.0.1"_qs);
+    QCOMPARE(G_mstrSecondaryDNS, u"8.8.4.4"_qs);
+    QCOMPARE(G_mstrSSID, u"Net"_qs);
+    QCOMPARE(G_mstrFirmwareVersion, u"1.0.4"_qs);
+    QVERIFY(m_messages.isEmpty());
+    QVERIFY(m_console->isVisible());
+}
+
+void TestConsole::unusableAnswersLeaveValuesAndChainGoesOn()
+{
+    G_mstrLanIPAddress = G_mstrSSID = G_mstrFirmwareVersion = u"kept"_qs;
+    StartFakePump({{u"LANINFO"_qs, {4, kUnauthorized}},
+                   {u"WANINFO"_qs, {4, u"garbage without a status"_qs}},
+                   {u"GETSTATUS"_qs, {4, u"HTTP/1.1 404 Not Found"_qs}}});
+    // Lower-case keywords are the same commands.
+    Finish(u"laninfo"_qs, 4, kUnauthorized);
+    m_console->OnResultTimer();
+    QCOMPARE(G_mWebQueue.size(), 1);
+    QCOMPARE(G_mWebQueue.first().strID, u"WANINFO"_qs);
+    QVERIFY(WaitFor([] { return G_mWebQueue.isEmpty() && G_mWebDone.isEmpty(); }));
+    QVERIFY(WaitFor([this] { return !m_console->Timers()->IsRunning(CTarnDlg::kResultTimer); }));
+    QCOMPARE(G_mstrLanIPAddress, u"kept"_qs);
+    QCOMPARE(G_mstrSSID, u"kept"_qs);
+    QCOMPARE(G_mstrFirmwareVersion, u"kept"_qs);
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestConsole::lostConnectionInTheChain_data()
+{
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<int>("result");
+    QTest::newRow("LANINFO timed out") << u"LANINFO"_qs << 5;
+    QTest::newRow("WANINFO closed with error") << u"WANINFO"_qs << 6;
+    QTest::newRow("GETSTATUS unreachable") << u"GETSTATUS"_qs << 7;
+}
+
+void TestConsole::lostConnectionInTheChain()
+{
+    QFETCH(QString, keyword);
+    QFETCH(int, result);
+    G_mstrLanIPAddress = u"kept"_qs;
+    bool closedFirst = false;
+    QTimer::singleShot(0, this, [&] {
+        Finish(keyword, result, kLanAnswer);
+        Finish(u"SETUPIPADDRESS"_qs, 4, kStatusAnswer);
+        m_console->OnResultTimer();
+        closedFirst = !G_pProgress->isVisible();
+    });
+    QCOMPARE(G_pProgress->exec(), 0);
+    QVERIFY(closedFirst);
+    QCOMPARE(m_messages, QStringList{u"Cannot Connect to Repeater."_qs});
+    QVERIFY(!m_console->isVisible());
+    QCOMPARE(G_mstrLanIPAddress, u"kept"_qs);
+    // The tick ended there: what was finished after it waits for a later tick.
+    QCOMPARE(G_mWebDone.size(), 1);
+    QCOMPARE(G_mWebDone.first().strID, u"SETUPIPADDRESS"_qs);
+    QVERIFY(G_mWebQueue.isEmpty()); // nothing chained
+}
+
+void TestConsole::repeaterResults()
+{
+    auto* connectButton = G_pSurveyDlg->findChild<QPushButton*>(u"1162"_qs);
+    auto* keyEdit = G_pSurveyDlg->findChild<QLineEdit*>(u"1003"_qs);
+    keyEdit->setText(u"secret"_qs);
+    G_pSurveyDlg->SetConnectEnabled(false);
+
+    // Any answer is taken as accepted, even one that is not "200".
+    Finish(u"REPEATER"_qs, 4, u"HTTP/1.1 500 Oops"_qs);
+    m_console->OnResultTimer();
+    QVERIFY(connectButton->isEnabled() && keyEdit->isEnabled());
+    QVERIFY(keyEdit->text().isEmpty());
+    QVERIFY(m_messages.isEmpty());
+
+    // A lost connection leaves a running progress dialog to its owner.
+    bool progressStayed = false;
+    QTimer::singleShot(0, this, [&] {
+        Finish(u"REPEATER"_qs, 7, QString());
+        m_console->OnResultTimer();
+        progressStayed = G_pProgress->isVisible();
+        G_pProgress->done(3);
+    });
+    QCOMPARE(G_pProgress->exec(), 3);
+    QVERIFY(progressStayed);
+    QCOMPARE(m_messages, QStringList{u"Cannot Connect to Repeater."_qs});
+    QVERIFY(!m_console->isVisible());
+}
+
+void TestConsole::pageBranches()
+{
+    auto* scan = G_pSurveyDlg->findChild<QPushButton*>(u"1161"_qs);
+    auto* connectButton = G_pSurveyDlg->findChild<QPushButton*>(u"1162"_qs);
+    scan->setEnabled(false);
+    Finish(u"SITESURVEY"_qs, 5, QString());
+    m_console->OnResultTimer();
+    QVERIFY(scan->isEnabled() && !connectButton->isEnabled());
+
+    // The address change's answer is scraped like a status page, whatever became of it.
+    auto* ipApply = G_pIPAddrDlg->findChild<QPushButton*>(u"1168"_qs);
+    ipApply->setEnabled(false);
+    Finish(u"SETUPIPADDRESS"_qs, 4, u"HTTP/1.1 200 OK\r\n\r\n<div align=\"left\"> Saved </div>"_qs);
+    m_console->OnResultTimer();
+    QCOMPARE(G_mstrFirmwareVersion, u"Saved"_qs);
+    QVERIFY(ipApply->isEnabled());
+    ipApply->setEnabled(false);
+    Finish(u"SETUPIPADDRESS"_qs, 5, QString());
+    m_console->OnResultTimer();
+    QVERIFY(ipApply->isEnabled());
+    QCOMPARE(G_mstrFirmwareVersion, u"Saved"_qs);
+
+    auto* firmwareApply = G_pModeDlg->findChild<QPushButton*>(u"1164"_qs);
+    firmwareApply->setEnabled(false);
+    Finish(u"UPLOAD"_qs, 5, QString());
+    m_console->OnResultTimer();
+    QVERIFY(firmwareApply->isEnabled());
+    QVERIFY(m_messages.isEmpty()); // an upload's failures are the firmware page's to tell
+    QVERIFY(m_console->isVisible());
+
+    auto* passwordApply = G_pPasswordDlg->findChild<QPushButton*>(u"1167"_qs);
+    passwordApply->setEnabled(false);
+    Finish(u"SETUPPASSWORD"_qs, 6, QString());
+    m_console->OnResultTimer();
+    QVERIFY(passwordApply->isEnabled());
+    QVERIFY(!m_console->isVisible());
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestConsole::okTest_data()
+{
+    QTest::addColumn<QString>("response");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("status line") << u"HTTP/1.1 200 OK\r\n"_qs << true;
+    QTest::newRow("anywhere") << u"xx200yyHTTPzz"_qs << true;
+    QTest::newRow("401") << u"HTTP/1.1 401 Unauthorized"_qs << false;
+    QTest::newRow("no HTTP") << u"200 OK"_qs << false;
+    QTest::newRow("lower case") << u"http/1.1 200 OK"_qs << false;
+    QTest::newRow("empty") << QString() << false;
+}
+
+void TestConsole::okTest()
+{
+    QFETCH(QString, response);
+    QFETCH(bool, ok);
+    QCOMPARE(CTarnDlg::IsResponseOK(response), ok);
+}
+
+void TestConsole::logLines()
+{
+    QString longPage = kStatusAnswer;
+    longPage += QString(32000, u'x');
+    Finish(u"REBOOT"_qs, 4, u"HTTP/1.1 200 OK\r\n\r\nrebooting"_qs);
+    Finish(u"SETUPIPADDRESS"_qs, 5, longPage);
+    m_console->OnResultTimer();
+    const QByteArray log = ReadLog();
+    QVERIFY2(log.contains("\r\ndwResult=4\r\n\r\n"), log.constData());
+    QVERIFY(log.contains("\r\nHTTP/1.1 200 OK\r\n\r\nrebooting\r\n\r\n"));
+    QVERIFY(log.contains("\r\ndwResult=5\r\n\r\n"));
+    QVERIFY(log.contains("\r\nData length >32000\r\n\r\n"));
+    QVERIFY(!log.contains("xxxxxxxxxx"));
+    // Still handled in full.
+    QCOMPARE(G_mstrFirmwareVersion, u"1.0.4"_qs);
+}
+
+QTEST_MAIN(TestConsole)
+#include "test_console.moc"
