@@ -79,7 +79,6 @@ private slots:
     void absentGatewayInputDoesNotLoseTheRest();
     void markersOnlyInOrder();
     void setupAnswerWithoutVersionMarker();
-    void clearEmptiesAll();
     void megabytePages();
 };
 
@@ -267,17 +266,6 @@ void TestScraper::setupAnswerWithoutVersionMarker()
                     u"<div align=\"left\">\r\n Change setting successfully! \r\n</div>"
                     u"<div align=\"left\">later</div></body>"_qs);
     QCOMPARE(G_mstrFirmwareVersion, u"Change setting successfully!"_qs);
-}
-
-void TestScraper::clearEmptiesAll()
-{
-    ClearStatusValues();
-    for (const QString* value :
-         {&G_mstrLanMACAddress, &G_mstrFirmwareVersion, &G_mstrLanIPAddress, &G_mstrLanSubnetMask,
-          &G_mstrDHCPServer, &G_mstrWirelessMode, &G_mstrWirelessSecurity, &G_mstrWanIPAddress,
-          &G_mstrSSID, &G_mstrWanSubnetMask, &G_mstrGateway, &G_mstrPrimaryDNS,
-          &G_mstrSecondaryDNS})
-        QVERIFY(value->isEmpty());
 }
 
 void TestScraper::megabytePages()
