@@ -3,8 +3,10 @@
 #include "app/dialogservices.h"
 #include "app/globals.h"
 #include "discovery/udpmanager.h"
+#include "locate/searchdlg.h"
 #include "platform/stringtable.h"
 #include "platform/windowtimers.h"
+#include "protocol/tarndlg.h"
 #include "session/webmanager.h"
 
 #include <QGuiApplication>
@@ -29,7 +31,11 @@ COstrelDlg::COstrelDlg(QWidget* parent) : QDialog(parent, Qt::Window | Qt::Frame
     G_pWEBManager = new CWEBManager(this);
     m_timers->SetTimer(kQueueTimer, 800, PumpQueue);
 
-    // The Locate page is created here once it exists; showing it starts the first scan.
+    // Showing the Locate page starts the first scan, as soon as the frame itself shows.
+    G_pSearchDlg = new CSearchDlg(this);
+    G_pSearchDlg->setGeometry(rect());
+    G_pSearchDlg->raise();
+    G_pSearchDlg->show();
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
@@ -42,16 +48,41 @@ COstrelDlg::~COstrelDlg()
     OnDestroy();
 }
 
-bool COstrelDlg::OpenConsole(const QString& model, const QString&, const QString&)
+bool COstrelDlg::OpenConsole(const QString& model, const QString& ipAddress,
+                             const QString& subnetMask)
 {
+    // The old console and its pages go before the new ones exist: they share the page
+    // references.
+    if (G_pTarnDlg) {
+        G_pTarnDlg->hide();
+        delete G_pTarnDlg;
+        G_pTarnDlg = nullptr;
+    }
     if (model != QStringView(kSupportedModel)) {
         done(0);
+        if (G_pSearchDlg)
+            G_pSearchDlg->hide();
         return false;
     }
-    return false;
+    auto* console = new CTarnDlg(this);
+    G_pTarnDlg = console;
+    console->hide();
+    console->setGeometry(rect());
+    console->raise();
+    console->SetDevice(ipAddress, subnetMask);
+    console->show();
+    if (G_pSearchDlg)
+        G_pSearchDlg->hide();
+    return true;
 }
 
-void COstrelDlg::ShowLocatePage() {}
+void COstrelDlg::ShowLocatePage()
+{
+    if (G_pSearchDlg)
+        G_pSearchDlg->show();
+    if (G_pTarnDlg)
+        G_pTarnDlg->hide();
+}
 
 void COstrelDlg::CloseWizard()
 {
@@ -81,4 +112,8 @@ void COstrelDlg::OnDestroy()
         delete G_pWEBManager;
         G_pWEBManager = nullptr;
     }
+    delete G_pSearchDlg;
+    G_pSearchDlg = nullptr;
+    delete G_pTarnDlg;
+    G_pTarnDlg = nullptr;
 }

@@ -1,27 +1,58 @@
 #include "pages/messagedlg.h"
 
-#include <QLabel>
-#include <QPushButton>
+#include "app/dialogservices.h"
+#include "controls/ptbutton.h"
+#include "controls/xhtmlstatic.h"
+#include "pages/skin.h"
+
+#include <QPainter>
+
+namespace
+{
+constexpr int kBackground = 160;
+constexpr int kOkRect = 545;
+constexpr int kTextRect = 546;
+} // namespace
 
 CTarn_MessageDlg::CTarn_MessageDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
 {
     setObjectName(u"CTarn_MessageDlg"_qs);
-    setFixedSize(260, 144);
-    m_text = new QLabel(this);
-    m_text->setObjectName(u"1105"_qs);
-    m_text->setWordWrap(true);
-    m_text->setGeometry(7, 20, 252, 80);
-    auto* ok = new QPushButton(u"OK"_qs, this);
-    ok->setObjectName(QString::number(kOkButton));
-    ok->setGeometry(86, 100, 88, 34);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    MakeProgramDialog(this, true);
+    m_background.LoadId(kBackground);
+    setFixedSize(kWidth, kHeight);
+
+    m_ok = new CPTButton(this, kOkButton);
+    m_ok->setObjectName(QString::number(kOkButton));
+    Skin::PlaceControl(m_ok, kOkRect);
+    m_ok->SetPictures(168, 162, 168);
+    connect(m_ok, &CPTButton::clicked, this, [this] { done(QDialog::Accepted); });
+
+    m_text = new CXHTMLStatic(this);
+    m_text->setObjectName(QString::number(kMessageText));
+    Skin::PlaceControl(m_text, kTextRect);
+    m_text->SetTransparent(true);
+    m_text->Reset();
+    m_text->EnableToolTips(false);
+    m_text->SetWindowText(m_strMessage);
 }
 
 void CTarn_MessageDlg::showEvent(QShowEvent* event)
 {
-    m_text->setText(m_strMessage);
-    if (parentWidget())
-        move(parentWidget()->mapToGlobal(parentWidget()->rect().center()) - rect().center());
+    // The object is reused: each run shows the text its caller set just before.
+    m_text->Reset();
+    m_text->SetWindowText(m_strMessage);
+    if (const QWidget* parent = parentWidget())
+        move(parent->mapToGlobal(
+            QPoint((parent->width() - kWidth) / 2, (parent->height() - kHeight) / 2)));
     QDialog::showEvent(event);
+    m_text->RedrawNow();
+}
+
+void CTarn_MessageDlg::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (!m_background.Draw(painter))
+        painter.fillRect(rect(), Qt::white);
 }

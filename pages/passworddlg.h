@@ -1,11 +1,11 @@
 #pragma once
 
-#include <QWidget>
+#include "pages/skinnedpage.h"
 
 class QPushButton;
 
 // The password page of the device console. This minimal form carries only what the console calls.
-class CTarn_PasswordDlg : public QWidget
+class CTarn_PasswordDlg : public CSkinnedPage
 {
     Q_OBJECT
 public:

@@ -1,19 +1,38 @@
 #include "pages/progressdlg.h"
 
-#include <QLabel>
-#include <QPixmap>
+#include "app/dialogservices.h"
+#include "controls/xhtmlstatic.h"
+#include "pages/skin.h"
+#include "platform/stringtable.h"
+
+#include <QPainter>
+
+namespace
+{
+constexpr int kBackground = 248;
+constexpr int kTextRect = 560;
+// Only the width and height of this rectangle count; the frame always stands at (70, 50).
+constexpr int kFrameSizeRect = 557;
+constexpr QPoint kFrameOrigin{70, 50};
+} // namespace
 
 CTarn_Progress::CTarn_Progress(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
 {
     setObjectName(u"CTarn_Progress"_qs);
-    setFixedSize(260, 144);
-    m_frame = new QLabel(this);
-    m_frame->setGeometry(70, 50, 128, 49);
-    m_text = new QLabel(this);
-    m_text->setObjectName(u"1174"_qs);
-    m_text->setAlignment(Qt::AlignCenter);
-    m_text->setGeometry(12, 110, 240, 15);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    MakeProgramDialog(this, false);
+    m_background.LoadId(kBackground);
+    setFixedSize(kWidth, kHeight);
+
+    int x = 0, y = 0, w = 128, h = 49;
+    GetLayoutRect(kFrameSizeRect, x, y, w, h);
+    m_frameRect = QRect(kFrameOrigin, QSize(w, h));
+
+    m_text = new CXHTMLStatic(this);
+    m_text->setObjectName(QString::number(kMessageText));
+    Skin::PlaceControl(m_text, kTextRect);
+    m_text->SetTransparent(true);
 }
 
 int CTarn_Progress::FrameBitmap(int frame)
@@ -24,15 +43,28 @@ int CTarn_Progress::FrameBitmap(int frame)
 void CTarn_Progress::SetFrame(int frame)
 {
     m_nBitmap = FrameBitmap(frame);
-    m_frame->setPixmap(QPixmap(u":/BITMAP/%1"_qs.arg(m_nBitmap)));
+    CPTPicture bitmap;
+    m_framePicture = bitmap.LoadId(m_nBitmap, u"BITMAP") ? bitmap.Image() : QImage();
     repaint();
 }
 
 void CTarn_Progress::showEvent(QShowEvent* event)
 {
-    if (parentWidget())
-        move(parentWidget()->mapToGlobal(QPoint(220, 178)));
-    m_text->setText(m_strMessage);
-    SetFrame(0);
+    // Placed anew at every run: the program window may have been dragged since the last one.
+    if (const QWidget* console = parentWidget())
+        move(console->mapToGlobal(kOffset));
+    m_text->Reset();
+    m_text->SetWindowText(u"<CENTER>"_qs + m_strMessage + u"</CENTER>"_qs);
     QDialog::showEvent(event);
+    m_text->RedrawNow();
+    SetFrame(0);
+}
+
+void CTarn_Progress::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (!m_background.Draw(painter))
+        painter.fillRect(rect(), Qt::white);
+    if (!m_framePicture.isNull())
+        painter.drawImage(m_frameRect, m_framePicture);
 }

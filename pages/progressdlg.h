@@ -1,16 +1,26 @@
 #pragma once
 
+#include "controls/ptpicture.h"
+
 #include <QDialog>
+#include <QImage>
+#include <QRect>
 #include <QString>
 
-class QLabel;
+class CXHTMLStatic;
 
-// The timed-wait dialog: a short text above an animation of 11 frames. It stays up until the
+// The timed-wait dialog: a short text under an animation of 11 frames. It stays up until the
 // code that started it ends it with done(0).
 class CTarn_Progress : public QDialog
 {
     Q_OBJECT
 public:
+    static constexpr int kMessageText = 1174;
+    static constexpr int kWidth = 260;
+    static constexpr int kHeight = 144;
+    // Where the dialog stands over the console: centred on its 700 x 500.
+    static constexpr QPoint kOffset{220, 178};
+
     explicit CTarn_Progress(QWidget* parent);
 
     // Set by the caller before each run.
@@ -22,12 +32,17 @@ public:
     static int FrameBitmap(int frame);
     // The bitmap shown now; 0 before the first SetFrame.
     int CurrentBitmap() const { return m_nBitmap; }
+    QRect FrameRect() const { return m_frameRect; }
+    CXHTMLStatic* MessageText() const { return m_text; }
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
-    QLabel* m_text = nullptr;
-    QLabel* m_frame = nullptr;
+    CPTPicture m_background;
+    CXHTMLStatic* m_text = nullptr;
+    QImage m_framePicture;
+    QRect m_frameRect;
     int m_nBitmap = 0;
 };

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QWidget>
+#include "pages/skinnedpage.h"
 
 // The reset page of the device console. This minimal form carries only what the console calls.
-class CTarn_SaveDlg : public QWidget
+class CTarn_SaveDlg : public CSkinnedPage
 {
     Q_OBJECT
 public:

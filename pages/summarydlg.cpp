@@ -1,8 +1,130 @@
 #include "pages/summarydlg.h"
 
-CTarn_SummaryDlg::CTarn_SummaryDlg(QWidget* parent) : QWidget(parent)
+#include "app/globals.h"
+#include "controls/ctlbutton.h"
+#include "controls/markup.h"
+#include "controls/xhtmlstatic.h"
+#include "platform/stringtable.h"
+#include "protocol/statusvalues.h"
+#include "protocol/tarndlg.h"
+
+#include <QButtonGroup>
+
+namespace
 {
-    setObjectName(u"CTarn_SummaryDlg"_qs);
+
+constexpr PageSkin kSkin = {140, 1119, 1046, 1183, 1187, 1186, Skin::Repeater};
+
+struct ValueSlot {
+    int rectId;
+    const QString* value;
+};
+// In control order, 1126 to 1138.
+const ValueSlot kValueSlots[CTarn_SummaryDlg::kValueCount] = {
+    {200, &G_mstrLanMACAddress},    {242, &G_mstrFirmwareVersion}, {243, &G_mstrLanIPAddress},
+    {244, &G_mstrLanSubnetMask},    {245, &G_mstrDHCPServer},      {246, &G_mstrWirelessMode},
+    {247, &G_mstrWirelessSecurity}, {248, &G_mstrWanIPAddress},    {249, &G_mstrSSID},
+    {250, &G_mstrWanSubnetMask},    {251, &G_mstrGateway},         {252, &G_mstrPrimaryDNS},
+    {253, &G_mstrSecondaryDNS},
+};
+constexpr int kDHCPIndex = CTarn_SummaryDlg::kDHCPValue - CTarn_SummaryDlg::kFirstValue;
+
+// The words Enable and Disable are part of the picture; only the circles are controls.
+constexpr int kRadioSize = 15;
+constexpr int kDisableOffset = 70;
+constexpr COLORREF kRadioBackground = MakeColorRef(255, 255, 255);
+
+CCTLButton* MakeRadio(QWidget* page, int controlId, QButtonGroup* group)
+{
+    auto* radio = new CCTLButton(page);
+    radio->setObjectName(QString::number(controlId));
+    group->addButton(radio);
+    return radio;
 }
 
-void CTarn_SummaryDlg::FillSummary() {}
+} // namespace
+
+CTarn_SummaryDlg::CTarn_SummaryDlg(QWidget* parent) : CSkinnedPage(parent, kSkin)
+{
+    setObjectName(u"CTarn_SummaryDlg"_qs);
+    for (int i = 0; i < kValueCount; ++i) {
+        auto* value = new CXHTMLStatic(this);
+        value->setObjectName(QString::number(kFirstValue + i));
+        value->SetTransparent(true);
+        value->SetTextColor(MakeColorRef(0, 0, 0));
+        m_values[size_t(i)] = value;
+    }
+    auto* dhcp = new QButtonGroup(this);
+    m_enable = MakeRadio(this, kDHCPEnable, dhcp);
+    m_disable = MakeRadio(this, kDHCPDisable, dhcp);
+    OnInitDialog();
+}
+
+CXHTMLStatic* CTarn_SummaryDlg::Value(int controlId) const
+{
+    const int index = controlId - kFirstValue;
+    return index >= 0 && index < kValueCount ? m_values[size_t(index)] : nullptr;
+}
+
+void CTarn_SummaryDlg::LayoutControls()
+{
+    CSkinnedPage::LayoutControls();
+    for (int i = 0; i < kValueCount; ++i) {
+        CXHTMLStatic* value = m_values[size_t(i)];
+        Skin::PlaceControl(value, kValueSlots[i].rectId);
+        value->Reset();
+        value->SetWindowText(QString());
+        value->RedrawNow();
+    }
+    m_values[kDHCPIndex]->hide();
+
+    int x = 0, y = 0, w = 0, h = 0;
+    GetLayoutRect(kValueSlots[kDHCPIndex].rectId, x, y, w, h);
+    const QPoint positions[] = {{x, y}, {x + kDisableOffset, y}};
+    CCTLButton* const radios[] = {m_enable, m_disable};
+    for (int i = 0; i < 2; ++i) {
+        CCTLButton* radio = radios[i];
+        radio->ClearCaption();
+        radio->setGeometry(QRect(positions[i], QSize(kRadioSize, kRadioSize)));
+        radio->raise();
+        radio->setEnabled(false);
+        radio->SetBackgroundColor(kRadioBackground);
+        radio->update();
+    }
+}
+
+void CTarn_SummaryDlg::OnPageShown()
+{
+    FillSummary();
+}
+
+void CTarn_SummaryDlg::ShowValue(int index)
+{
+    CXHTMLStatic* value = m_values[size_t(index)];
+    value->Reset();
+    // Values come from the device: a network name holding tags must show as typed, not open
+    // a link.
+    value->SetWindowText(Markup::EscapeMarkup(*kValueSlots[index].value));
+    value->RedrawNow();
+}
+
+void CTarn_SummaryDlg::FillSummary()
+{
+    for (int i = 0; i <= kDHCPIndex; ++i)
+        ShowValue(i);
+    m_values[kDHCPIndex]->hide();
+
+    // The shared value itself is upper-cased: the other pages read it that way afterwards.
+    G_mstrDHCPServer = G_mstrDHCPServer.toUpper();
+    const bool enabled = G_mstrDHCPServer == u"ENABLE";
+    CCTLButton* shown = enabled ? m_enable : m_disable;
+    CCTLButton* other = enabled ? m_disable : m_enable;
+    shown->setChecked(true);
+    shown->setEnabled(true);
+    other->setEnabled(false);
+
+    for (int i = kDHCPIndex + 1; i < kValueCount; ++i)
+        ShowValue(i);
+    if (G_pTarnDlg)
+        G_pTarnDlg->repaint();
+}

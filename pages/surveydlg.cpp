@@ -3,7 +3,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-CTarn_SurveyDlg::CTarn_SurveyDlg(QWidget* parent) : QWidget(parent)
+namespace
+{
+constexpr PageSkin kSkin = {141, 1140, 1178, 1184, 1196, 1197, Skin::Wireless};
+}
+
+CTarn_SurveyDlg::CTarn_SurveyDlg(QWidget* parent) : CSkinnedPage(parent, kSkin)
 {
     setObjectName(u"CTarn_SurveyDlg"_qs);
     m_pScan = new QPushButton(u"Scan"_qs, this);
@@ -12,6 +17,7 @@ CTarn_SurveyDlg::CTarn_SurveyDlg(QWidget* parent) : QWidget(parent)
     m_pConnect->setObjectName(QString::number(kConnect));
     m_pKeyEdit = new QLineEdit(this);
     m_pKeyEdit->setObjectName(QString::number(kKeyEdit));
+    OnInitDialog();
 }
 
 void CTarn_SurveyDlg::SetConnectEnabled(bool enabled)

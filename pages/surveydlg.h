@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QWidget>
+#include "pages/skinnedpage.h"
 
 class QLineEdit;
 class QPushButton;
 
 // The wireless page of the device console. This minimal form carries only what the console calls.
-class CTarn_SurveyDlg : public QWidget
+class CTarn_SurveyDlg : public CSkinnedPage
 {
     Q_OBJECT
 public:

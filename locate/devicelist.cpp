@@ -1,0 +1,106 @@
+#include "locate/devicelist.h"
+
+#include "controls/ptpicture.h"
+#include "platform/stringtable.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+namespace
+{
+
+// The row picture is only there to give the rows their height.
+constexpr int kRowPicture = 249;
+constexpr int kFallbackRowHeight = 35;
+const QColor kGridColor(208, 215, 223);
+
+class CGridDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(CDeviceList::RowHeight());
+        return size;
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(kGridColor);
+        const QRect cell = option.rect;
+        painter->drawLine(cell.bottomLeft(), cell.bottomRight());
+        painter->drawLine(cell.topRight(), cell.bottomRight());
+        painter->restore();
+    }
+};
+
+} // namespace
+
+CDeviceList::CDeviceList(QWidget* parent) : QTreeWidget(parent)
+{
+    setHeaderHidden(true);
+    setRootIsDecorated(false);
+    setIndentation(0);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setAllColumnsShowFocus(true);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setItemDelegate(new CGridDelegate(this));
+}
+
+int CDeviceList::RowHeight()
+{
+    static const int height = [] {
+        CPTPicture picture;
+        return picture.LoadId(kRowPicture, u"BITMAP") ? picture.Image().height()
+                                                      : kFallbackRowHeight;
+    }();
+    return height;
+}
+
+void CDeviceList::MakeColumns()
+{
+    setColumnCount(kColumnCount);
+    setHeaderLabels({LoadString(114), LoadString(116), LoadString(115), u"Subnet Mask"_qs,
+                     u"UserName"_qs, u"Password"_qs});
+    header()->setStretchLastSection(false);
+    header()->setMinimumSectionSize(0);
+    const int width = this->width();
+    const int widths[kColumnCount] = {0, int(width * 0.55), int(width * 0.42), 0, 0, 0};
+    for (int column = 0; column < kColumnCount; ++column) {
+        header()->resizeSection(column, widths[column]);
+        setColumnHidden(column, widths[column] == 0);
+    }
+}
+
+void CDeviceList::AddDevice(const QStringList& columns)
+{
+    auto* item = new QTreeWidgetItem(this, columns);
+    item->setTextAlignment(IPAddress, Qt::AlignRight | Qt::AlignVCenter);
+}
+
+void CDeviceList::mousePressEvent(QMouseEvent* event)
+{
+    // As in a list view: a press on no row leaves no row selected.
+    if (!indexAt(event->position().toPoint()).isValid()) {
+        clearSelection();
+        setCurrentIndex(QModelIndex());
+    }
+    QTreeWidget::mousePressEvent(event);
+}
+
+void CDeviceList::mouseReleaseEvent(QMouseEvent* event)
+{
+    QTreeWidget::mouseReleaseEvent(event);
+    emit listClicked();
+}

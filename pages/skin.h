@@ -1,0 +1,44 @@
+#pragma once
+
+#include <array>
+
+class QWidget;
+
+// What every page of the program has in common: the step list, the title buttons and the rule
+// that places each control at a rectangle of the string table.
+namespace Skin
+{
+
+enum Step { Locate, Repeater, IPAddress, Wireless, Firmware, Password, Reset, kStepCount };
+
+struct StepLook {
+    int rectId;
+    // One picture for all three states: elsewhere, and on the step's own page.
+    int otherPicture;
+    int ownPicture;
+};
+inline constexpr std::array<StepLook, kStepCount> kSteps = {{{183, 214, 220},
+                                                             {184, 223, 224},
+                                                             {185, 218, 219},
+                                                             {186, 227, 215},
+                                                             {187, 216, 217},
+                                                             {188, 221, 222},
+                                                             {189, 225, 226}}};
+
+struct ButtonLook {
+    int rectId;
+    int normal;
+    int hover;
+    int disabled;
+};
+inline constexpr ButtonLook kMinimize = {502, 146, 147, 146};
+inline constexpr ButtonLook kClose = {503, 150, 151, 150};
+
+inline constexpr int kIPLabelRect = 205;
+inline constexpr int kMACLabelRect = 206;
+
+// Moves `control` to the rectangle of string `rectId` and raises it above its siblings. A
+// missing rectangle leaves the control where it is and answers false.
+bool PlaceControl(QWidget* control, int rectId);
+
+} // namespace Skin
