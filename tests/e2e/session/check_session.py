@@ -1,0 +1,384 @@
+"""Runs the session driver inside the PC namespace of scripts/netns and checks what the web
+session did: results, timings, the PC's addresses, what the simulated repeater received.
+
+usage: check_session.py MODE DRIVER HELPER
+"""
+
+import atexit
+import json
+import os
+import queue
+import signal
+import socket
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "sim"))
+from simtest import Device, wait_until  # noqa: E402
+
+FAILURES = []
+PAGE = "/02_02_02_homenet.asp"
+
+
+def check(condition, what):
+    print(("ok:   " if condition else "FAIL: ") + what)
+    if not condition:
+        FAILURES.append(what)
+
+
+class Driver:
+    """One run of the driver; its events as they come."""
+
+    running = []
+
+    def __init__(self, driver, args, prefix=()):
+        self.home = tempfile.mkdtemp(prefix="kelda-session-")
+        self.out = os.path.join(self.home, "out")
+        env = dict(os.environ, HOME=self.home, QT_QPA_PLATFORM="offscreen")
+        self.process = subprocess.Popen(list(prefix) + [driver, "--out", self.out] + list(args),
+                                        stdout=subprocess.PIPE, text=True, env=env)
+        Driver.running.append(self.process)
+        self.events = []
+        self._lines = queue.Queue()
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for line in self.process.stdout:
+            self._lines.put(line)
+        self._lines.put(None)
+
+    def next_event(self, timeout):
+        """The next event; None once the driver has ended."""
+        try:
+            line = self._lines.get(timeout=timeout)
+        except queue.Empty:
+            raise AssertionError("no event from the driver within %d s" % timeout)
+        if line is None:
+            self._lines.put(None)
+            return None
+        event = json.loads(line)
+        self.events.append(event)
+        print("driver:", line.strip()[:300])
+        return event
+
+    def wait_for(self, kind, timeout):
+        deadline = time.monotonic() + timeout
+        while True:
+            event = self.next_event(max(1, deadline - time.monotonic()))
+            if event is None:
+                raise AssertionError("driver ended before %s" % kind)
+            if event["event"] == kind:
+                return event
+
+    def finish(self, timeout=100):
+        deadline = time.monotonic() + timeout
+        while self.next_event(max(1, deadline - time.monotonic())) is not None:
+            pass
+        return self.process.wait(timeout=10)
+
+    def results(self):
+        return [e for e in self.events if e["event"] == "result"]
+
+    def states(self, index):
+        return [e for e in self.events if e["event"] == "state" and e["index"] == index]
+
+    def log(self):
+        try:
+            with open(os.path.join(self.home, "breviklog.txt"), "rb") as handle:
+                return handle.read().decode("latin-1")
+        except FileNotFoundError:
+            return ""
+
+    def helper_pid(self):
+        path = "/proc/%d/task/%d/children" % (self.process.pid, self.process.pid)
+        with open(path) as handle:
+            children = handle.read().split()
+        return int(children[0]) if children else None
+
+
+@atexit.register
+def _stop_drivers():
+    # A failed check must not leave a driver behind in the namespace.
+    for process in Driver.running:
+        if process.poll() is None:
+            process.kill()
+            process.wait(10)
+
+
+def candidates_on_pc():
+    """Every address .241 to .247 on the PC: (interface, address, valid lifetime)."""
+    shown = json.loads(subprocess.run(["ip", "-j", "-4", "addr", "show"], capture_output=True,
+                                      text=True, check=True).stdout)
+    found = []
+    for link in shown:
+        for info in link.get("addr_info", []):
+            last = int(info["local"].split(".")[-1])
+            if 241 <= last <= 247:
+                found.append((link["ifname"], "%s/%d" % (info["local"], info["prefixlen"]),
+                              info.get("valid_life_time")))
+    return found
+
+
+def ended(pid):
+    try:
+        with open("/proc/%d/stat" % pid) as handle:
+            return handle.read().split()[2] == "Z"
+    except FileNotFoundError:
+        return True
+
+
+def tcp_sources(device):
+    return [r.source.split(":")[0] for r in device.records("tcp")]
+
+
+def expect_results(driver, codes):
+    got = [r["result"] for r in driver.results()]
+    check(got == codes, "results %s (got %s)" % (codes, got))
+
+
+# --- modes ---------------------------------------------------------------------------------
+
+def mode_same(driver_path, _helper):
+    device = Device()
+    run = Driver(driver_path, ["--get", PAGE, "--get", "/02_02_01_int.asp"])
+    check(run.finish() == 0, "driver ends normally")
+    expect_results(run, [4, 4])
+    check(all(r["head"].startswith("HTTP/1.1 200") for r in run.results()), "both answered 200")
+    check(run.states(0)[0]["state"] == 0, "the first command prepares the route")
+    check(run.states(1) and run.states(1)[0]["state"] == 1,
+          "the command behind it starts at state 1")
+    log = run.log()
+    check(log.count("PrepareRoute strAPIP=%s result=\r\n" % device.ip) == 1,
+          "one preparation, answering empty")
+    check("AddIPAddress" not in log and not candidates_on_pc(), "no address added")
+    check(tcp_sources(device) == [os.environ["KELDA_PC_IP"]] * 2, "requests from the PC's address")
+
+
+def hold_other(driver_path, lifetime=60, expect=".241"):
+    device = Device()
+    run = Driver(driver_path, ["--get", PAGE, "--hold", "--lifetime", str(lifetime)])
+    run.wait_for("holding", 80)
+    expect_results(run, [4])
+    pc_if = os.environ["KELDA_PC_IF"]
+    wanted = "192.168.77%s/24" % expect
+    present = candidates_on_pc()
+    check([(i, a) for i, a, _ in present] == [(pc_if, wanted)],
+          "%s on %s and nothing else (%s)" % (wanted, pc_if, present))
+    check(all(isinstance(v, int) and 0 < v <= lifetime for _, _, v in present),
+          "a finite lifetime of at most %d s" % lifetime)
+    check(tcp_sources(device) == [wanted.split("/")[0]], "the device saw the request from it")
+    return run
+
+
+def mode_other_release(driver_path, _helper):
+    device = Device()
+    run = Driver(driver_path, ["--get", PAGE])
+    check(run.finish() == 0, "driver ends normally")
+    expect_results(run, [4])
+    check(tcp_sources(device) == ["192.168.77.241"], "request from 192.168.77.241")
+    check(not candidates_on_pc(), "address gone after the release")
+
+
+def mode_other_sigterm(driver_path, _helper):
+    run = hold_other(driver_path)
+    run.process.send_signal(signal.SIGTERM)
+    check(run.finish(30) == 0, "SIGTERM ends the driver like a normal close")
+    check(not candidates_on_pc(), "address gone after SIGTERM")
+    check("Signal 15: closing" in run.log(), "the log says why it closed")
+
+
+def mode_other_sigkill(driver_path, _helper):
+    run = hold_other(driver_path)
+    helper = run.helper_pid()
+    run.process.kill()
+    run.process.wait(10)
+    wait_until(lambda: not candidates_on_pc(), 5, what="the helper to remove the address")
+    check(not candidates_on_pc(), "address gone after SIGKILL of the wizard")
+    wait_until(lambda: ended(helper), 5, what="the helper to end")
+
+
+def mode_other_sigkill_both(driver_path, _helper):
+    lifetime = 12
+    run = hold_other(driver_path, lifetime)
+    helper = run.helper_pid()
+    os.kill(helper, signal.SIGKILL)
+    run.process.kill()
+    run.process.wait(10)
+    killed = time.monotonic()
+    check(bool(candidates_on_pc()), "the address outlives both processes at first")
+    wait_until(lambda: not candidates_on_pc(), lifetime + 5, what="the kernel to expire it")
+    check(time.monotonic() - killed <= lifetime + 3, "gone within its lifetime")
+
+
+def mode_conflict(driver_path, _helper):
+    run = hold_other(driver_path, expect=".242")
+    check("192.168.77.241 is used by" in run.log(), "the log names the taken candidate")
+    run.process.send_signal(signal.SIGTERM)
+    run.finish(30)
+    check(not candidates_on_pc(), "address gone")
+
+
+def mode_two_adapters(driver_path, _helper):
+    device = Device()
+    run = Driver(driver_path, ["--get", PAGE, "--hold"])
+    run.wait_for("holding", 120)
+    expect_results(run, [4])
+    present = [(i, a) for i, a, _ in candidates_on_pc()]
+    check(present == [(os.environ["KELDA_PC_IF2"], "192.168.77.241/24")],
+          "the address moved to the adapter the device is on (%s)" % present)
+    check(tcp_sources(device) == ["192.168.77.241"], "request from 192.168.77.241")
+    run.process.send_signal(signal.SIGTERM)
+    run.finish(30)
+    check(not candidates_on_pc(), "address gone")
+
+
+def mode_no_device(driver_path, _helper):
+    device = Device()
+    device.ctl("power-off")
+    run = Driver(driver_path, ["--get", PAGE, "--get", "/02_02_01_int.asp"])
+    first = run.wait_for("result", 120)
+    check(first["result"] == 7 and first["local_ip"] == "ERROR", "unreachable: 7, ERROR")
+    check(not candidates_on_pc(), "the candidate was deleted again")
+    second = run.wait_for("result", 30)
+    check(second["result"] == 5, "the command behind it times out (5)")
+    waited = second["t"] - first["t"]
+    check(10.0 <= waited <= 13.0, "after its 10 s connect time-out (%.1f s)" % waited)
+    run.finish()
+    check("ARP 192.168.77.10 from 192.168.77.241 failed" in run.log(), "the log says why")
+
+
+def mode_keep_alive(driver_path, _helper):
+    run = Driver(driver_path, ["--get", PAGE])
+    run.finish()
+    expect_results(run, [5])
+    receiving = [e for e in run.states(0) if e["state"] == 3]
+    result = run.results()[0]
+    check(bool(receiving), "the response started arriving")
+    if receiving:
+        waited = result["t"] - receiving[0]["t"]
+        check(18.0 <= waited <= 20.5, "timed out about 18 s after the send (%.1f s)" % waited)
+    check(result["head"].startswith("HTTP/1.1 200") and result["length"] > 100,
+          "the partial response is kept")
+
+
+def mode_reset(driver_path, _helper):
+    run = Driver(driver_path, ["--get", PAGE])
+    run.finish()
+    expect_results(run, [6])
+
+
+def mode_upload(driver_path, _helper):
+    device = Device()
+    image = os.path.join(tempfile.mkdtemp(prefix="kelda-fw-"), "fw.bin")
+    subprocess.run([os.environ["KELDA_MAKE_FIRMWARE"], "--size", str(20 * 1024 * 1024), image],
+                   check=True)
+    with open(image, "rb") as handle:
+        content = handle.read()
+    run = Driver(driver_path, ["--upload", image])
+    check(run.finish(200) == 0, "driver ends normally")
+    expect_results(run, [4])
+    with open(os.path.join(run.out, "request-0.txt"), "rb") as handle:
+        request = handle.read()
+    placeholder = b"?" * len(content)
+    expected = request.replace(placeholder, content, 1)
+    records = device.records("tcp")
+    check(len(records) == 1, "one connection")
+    got = records[0].data if records else b""
+    check(len(got) == len(expected), "all %d bytes arrived (%d)" % (len(expected), len(got)))
+    check(got == expected, "byte-exact, file spliced in place of its placeholder")
+    check("HTML Upload..." in run.log(), "logged as an upload, not as text")
+
+
+def mode_no_privilege(driver_path, _helper, no_helper=False):
+    device = Device()
+    prefix = ["setpriv", "--bounding-set=-net_admin,-net_raw", "--inh-caps=-net_admin,-net_raw"]
+    args = ["--get", PAGE] + (["--no-helper"] if no_helper else [])
+    run = Driver(driver_path, args, prefix)
+    check(run.finish() == 0, "no crash")
+    expect_results(run, [7])
+    check(not candidates_on_pc(), "no address added")
+    log = run.log()
+    reason = "was not found" if no_helper else "lacks CAP_NET_ADMIN"
+    check(reason in log, "the log says why: %s" % reason)
+    check(not device.records("tcp"), "nothing sent")
+
+
+def mode_no_helper(driver_path, helper):
+    mode_no_privilege(driver_path, helper, no_helper=True)
+
+
+def mode_same_no_privilege(driver_path, _helper):
+    prefix = ["setpriv", "--bounding-set=-net_admin,-net_raw", "--inh-caps=-net_admin,-net_raw"]
+    run = Driver(driver_path, ["--get", PAGE], prefix)
+    check(run.finish() == 0, "driver ends normally")
+    expect_results(run, [4])
+    check("lacks CAP_NET_ADMIN" in run.log(), "the log says the helper is not usable")
+
+
+# The helper's wire format, written out here independently of the C++ headers.
+REQUEST = struct.Struct("=8I")
+REPLY = struct.Struct("=iII8sI200s")
+
+
+def mode_helper_policy(_driver, helper_path):
+    ours, theirs = socket.socketpair(socket.AF_UNIX, socket.SOCK_SEQPACKET)
+    # The shell puts our socket at fd 3, where the helper expects the wizard's.
+    helper = subprocess.Popen(["sh", "-c", 'exec "$0" 3<&%d %d<&-' % ((theirs.fileno(),) * 2),
+                               helper_path], pass_fds=(theirs.fileno(),))
+    theirs.close()
+    eth = socket.if_nametoindex(os.environ["KELDA_PC_IF"])
+
+    def ask(op, ifindex=0, address="0.0.0.0", source="0.0.0.0", prefix=0, context=0, value=0):
+        ip = struct.unpack("=I", socket.inet_aton(address))[0]
+        src = struct.unpack("=I", socket.inet_aton(source))[0]
+        ours.send(REQUEST.pack(op, 1, ifindex, ip, src, prefix, context, value))
+        error, context, answered, _, _, message = REPLY.unpack(ours.recv(1024))
+        return error, context, message.split(b"\0", 1)[0].decode()
+
+    check(ask(1)[0] == 0, "hello: privileged")
+    for address in ("192.168.77.240", "192.168.77.248", "192.168.77.10"):
+        error, _, message = ask(2, eth, address, prefix=24, value=60)
+        check(error != 0 and ".241 to .247" in message, "refuses %s: %s" % (address, message))
+    error, _, message = ask(2, socket.if_nametoindex("lo"), "192.168.77.241", prefix=24, value=60)
+    check(error != 0 and "neither Ethernet" in message, "refuses the loopback: " + message)
+    error, _, message = ask(2, eth, "192.168.77.241", prefix=32, value=60)
+    check(error != 0, "refuses a /32: " + message)
+    error, context, _ = ask(2, eth, "192.168.77.241", prefix=24, value=60)
+    check(error == 0 and context != 0, "adds 192.168.77.241/24")
+    check([a for _, a, _ in candidates_on_pc()] == ["192.168.77.241/24"], "it is there")
+    error, _, message = ask(3, context=context + 7)
+    check(error != 0 and "not an address this helper added" in message,
+          "refuses to delete what it did not add")
+    error, _, message = ask(4, eth, "192.168.77.10", source="192.168.77.99", value=500)
+    check(error != 0 and "is not an address of" in message, "refuses a foreign ARP source")
+    error, _, message = ask(5, eth, "192.168.77.10", value=500)
+    check(error != 0 and "not a candidate" in message, "probes only candidates")
+    ours.send(b"short")
+    check(REPLY.unpack(ours.recv(1024))[0] != 0, "refuses a malformed request")
+    ours.close()
+    check(helper.wait(10) == 0, "ends when its socket closes")
+    check(not candidates_on_pc(), "and removes what it added")
+
+
+def main():
+    mode, driver, helper = sys.argv[1], sys.argv[2], sys.argv[3]
+    handler = globals().get("mode_" + mode.replace("-", "_"))
+    if not handler:
+        raise SystemExit("unknown mode " + mode)
+    try:
+        handler(driver, helper)
+    except AssertionError as error:
+        FAILURES.append(str(error))
+        print("FAIL:", error)
+    if FAILURES:
+        print("%d check(s) failed" % len(FAILURES))
+        return 1
+    return 0
+
+
+sys.exit(main())
