@@ -1,0 +1,534 @@
+// The Locate page end to end: the real frame, in this process, against the simulated repeaters
+// of the harness's namespaces. Runs only inside the PC namespace of scripts/netns.
+#include "app/dialogservices.h"
+#include "app/globals.h"
+#include "app/ostreldlg.h"
+#include "controls/ctlbutton.h"
+#include "controls/hmxstatic.h"
+#include "controls/ptbutton.h"
+#include "controls/ptlabel.h"
+#include "controls/xhtmlstatic.h"
+#include "discovery/discoverytypes.h"
+#include "locate/devicelist.h"
+#include "locate/searchdlg.h"
+#include "pages/messagedlg.h"
+#include "pages/progressdlg.h"
+#include "pages/summarydlg.h"
+#include "platform/windowtimers.h"
+#include "protocol/diaglog.h"
+#include "protocol/statusvalues.h"
+#include "protocol/tarndlg.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPainter>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+namespace
+{
+
+QString Env(const QString& name)
+{
+    return qEnvironmentVariable(name.toLatin1().constData());
+}
+
+QString DeviceEnv(int device, const char* field)
+{
+    return Env(u"KELDA_DEV%1_%2"_qs.arg(device).arg(QString::fromLatin1(field)));
+}
+
+// "001a2b3c4d5e" as the list shows it.
+QString ListedMAC(int device)
+{
+    const QString hex = DeviceEnv(device, "MAC").toUpper();
+    QStringList pairs;
+    for (int i = 0; i < hex.size(); i += 2)
+        pairs.append(hex.mid(i, 2));
+    return pairs.join(u':');
+}
+
+// Times of the datagrams a device has received, from its record file.
+QList<double> ReceivedDatagrams(int device)
+{
+    QFile file(DeviceEnv(device, "RECORD"));
+    QList<double> times;
+    if (!file.open(QIODevice::ReadOnly))
+        return times;
+    const QByteArray blob = file.readAll();
+    qsizetype pos = 0;
+    while (pos < blob.size()) {
+        const qsizetype end = blob.indexOf('\n', pos);
+        if (end < 0)
+            break;
+        const QList<QByteArray> fields = blob.mid(pos, end - pos).split(' ');
+        if (fields.size() != 7 || fields[0] != "#REC")
+            break;
+        const qsizetype length = fields[6].toLongLong();
+        if (end + 1 + length + 1 > blob.size())
+            break;
+        if (fields[2] == "udp")
+            times.append(fields[3].toDouble());
+        pos = end + 1 + length + 1;
+    }
+    return times;
+}
+
+QByteArray Run(const QString& program, const QStringList& arguments, int timeoutMs = 60'000)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(timeoutMs) || process.exitCode() != 0) {
+        qWarning("%s %s failed: %s", qPrintable(program), qPrintable(arguments.join(u' ')),
+                 process.readAllStandardError().constData());
+        return {};
+    }
+    return process.readAllStandardOutput();
+}
+
+bool Control(int device, const QStringList& words)
+{
+    return !Run(Env(u"KELDA_SIM_CTL"_qs), QStringList{DeviceEnv(device, "CONTROL")} + words)
+                .isEmpty();
+}
+
+QStringList SimDevice(const QString& command, int device)
+{
+    const QByteArray out =
+        Run(u"python3"_qs, {QStringLiteral(KELDA_SIMDEVICE), command, QString::number(device)});
+    QStringList values;
+    for (const QJsonValue& value : QJsonDocument::fromJson(out).array())
+        values.append(value.toString());
+    return values;
+}
+
+bool WaitFor(const std::function<bool()>& condition, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+void Save(const QImage& image, const QString& name)
+{
+    const QString dir = QStringLiteral(KELDA_SCREENSHOT_DIR);
+    QDir().mkpath(dir);
+    image.save(dir + u"/e2e_"_qs + name + u".png"_qs);
+}
+
+// The frame with its dialogs drawn where they stand, as the screen would show them.
+QImage Screen(QWidget* frame, QWidget* dialog = nullptr)
+{
+    QImage image = frame->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    if (dialog && dialog->isVisible()) {
+        QPainter painter(&image);
+        painter.drawImage(dialog->pos() - frame->pos(), dialog->grab().toImage());
+    }
+    return image;
+}
+
+bool Scanning()
+{
+    return G_pSearchDlg && G_pSearchDlg->Timers()->IsRunning(CSearchDlg::kAnimationTimer);
+}
+
+QStringList ListedColumn(int column)
+{
+    QStringList texts;
+    CDeviceList* list = G_pSearchDlg->DeviceList();
+    for (int row = 0; row < list->topLevelItemCount(); ++row)
+        texts.append(list->topLevelItem(row)->text(column));
+    return texts;
+}
+
+// Watches the program as a user would while it runs its own loops: what the progress dialog
+// showed, which messages came (and answers them), what the Locate page said while it scanned.
+class CWatcher : public QObject
+{
+public:
+    explicit CWatcher(QWidget* frame) : m_frame(frame), m_earlierProgress(G_pProgress)
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] { Look(); });
+        m_timer.start(5);
+    }
+
+    QList<int> bitmaps;
+    QStringList progressTexts;
+    QStringList messages;
+    QStringList resultTexts;
+    QPoint progressOffset;
+    bool progressWhileMessage = false;
+    bool summaryEmptyWhileLoading = true;
+    bool buttonsEnabledWhileScanning = false;
+    QImage loading;
+
+private:
+    void Look()
+    {
+        // The last picture is set, shown for a second and taken down within one handler:
+        // what the dialog holds afterwards tells it.
+        if (G_pProgress && G_pProgress != m_earlierProgress) {
+            const int bitmap = G_pProgress->CurrentBitmap();
+            if (bitmap && (bitmaps.isEmpty() || bitmaps.last() != bitmap))
+                bitmaps.append(bitmap);
+        }
+        if (G_pProgress && G_pProgress->isVisible()) {
+            const int bitmap = G_pProgress->CurrentBitmap();
+            if (!progressTexts.contains(G_pProgress->m_strMessage))
+                progressTexts.append(G_pProgress->m_strMessage);
+            progressOffset = G_pProgress->pos() - m_frame->pos();
+            if (bitmap == 175 && loading.isNull())
+                loading = Screen(m_frame, G_pProgress);
+            if (G_pSummaryDlg &&
+                !G_pSummaryDlg->Value(CTarn_SummaryDlg::kFirstValue)->GetWindowText().isEmpty())
+                summaryEmptyWhileLoading = false;
+        }
+        if (G_pMessageDlg && G_pMessageDlg->isVisible()) {
+            messages.append(G_pMessageDlg->m_strMessage);
+            progressWhileMessage |= G_pProgress && G_pProgress->isVisible();
+            QTest::mouseClick(G_pMessageDlg->OkButton(), Qt::LeftButton, {}, QPoint(40, 15));
+        }
+        if (G_pSearchDlg) {
+            const QString text = G_pSearchDlg->ResultLabel()->Text();
+            if (resultTexts.isEmpty() || resultTexts.last() != text)
+                resultTexts.append(text);
+            if (Scanning() && (G_pSearchDlg->ScanButton()->isEnabled() ||
+                               G_pSearchDlg->ConnectButton()->isEnabled()))
+                buttonsEnabledWhileScanning = true;
+        }
+    }
+
+    QWidget* m_frame;
+    // A console from before the watch began: its dialog still holds its last picture.
+    const CTarn_Progress* m_earlierProgress;
+    QTimer m_timer;
+};
+
+} // namespace
+
+class TestLocateEndToEnd : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void oneDeviceFound();
+    void connectLoadsTheSummary();
+    void locateStepAndSecondConnect();
+    void deviceSwitchedOffAfterTheScan();
+    void closeDuringScanSendsNothing();
+    void twoDevicesInOrderOfFirstAnswer();
+    void noDevice();
+
+private:
+    bool WaitForScanEnd(int ms = 10'000)
+    {
+        return WaitFor([] { return !Scanning(); }, ms);
+    }
+    void Connect(CWatcher& watcher);
+    void CheckSummaryShows(int device);
+
+    std::unique_ptr<COstrelDlg> m_frame;
+};
+
+void TestLocateEndToEnd::init()
+{
+    m_frame = std::make_unique<COstrelDlg>();
+    m_frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+    QVERIFY(G_pSearchDlg && G_pSearchDlg->isVisible());
+}
+
+void TestLocateEndToEnd::cleanup()
+{
+    m_frame.reset();
+    QVERIFY(!G_pSearchDlg && !G_pTarnDlg && !G_pUDPManager && !G_pWEBManager);
+}
+
+void TestLocateEndToEnd::oneDeviceFound()
+{
+    CWatcher watcher(m_frame.get());
+    QElapsedTimer scan;
+    scan.start();
+    QCOMPARE(G_pSearchDlg->m_strResult, u"Searching."_qs);
+    QVERIFY(!G_pSearchDlg->ScanButton()->isEnabled());
+    QVERIFY(!G_pSearchDlg->ConnectButton()->isEnabled());
+    QCOMPARE(G_pSearchDlg->DeviceList()->topLevelItemCount(), 0);
+    QVERIFY(WaitFor([] { return G_pSearchDlg->m_strResult == u"Searching..."_qs; }, 2000));
+    Save(Screen(m_frame.get()), u"locate_searching"_qs);
+
+    QVERIFY(WaitForScanEnd());
+    const qint64 scanMs = scan.elapsed();
+    QVERIFY2(scanMs > 2000 && scanMs < 6000, qPrintable(QString::number(scanMs)));
+    QVERIFY(!watcher.buttonsEnabledWhileScanning);
+    QCOMPARE(watcher.resultTexts.value(0), u"Searching."_qs);
+    QCOMPARE(watcher.resultTexts.value(1), u"Searching..."_qs);
+    QCOMPARE(G_pSearchDlg->m_strResult, u"1 Smart Repeater Found !"_qs);
+
+    CDeviceList* list = G_pSearchDlg->DeviceList();
+    QCOMPARE(list->topLevelItemCount(), 1);
+    QVERIFY(list->topLevelItem(0)->isSelected());
+    QVERIFY(G_pSearchDlg->ConnectButton()->isEnabled());
+    QVERIFY(G_pSearchDlg->ScanButton()->isEnabled());
+    _STRU_AP_INFO device;
+    QVERIFY(G_pSearchDlg->GetSelectedDevice(device));
+    QCOMPARE(device.strModel, DeviceEnv(1, "MODEL"));
+    QCOMPARE(device.strMAC, ListedMAC(1));
+    QCOMPARE(device.strIP, DeviceEnv(1, "IP"));
+    QCOMPARE(device.strSubnet, DeviceEnv(1, "MASK"));
+    QCOMPARE(device.strUserName, DeviceEnv(1, "USER"));
+    QCOMPARE(device.strPassword, DeviceEnv(1, "PASSWORD"));
+    Save(Screen(m_frame.get()), u"locate_found"_qs);
+
+    // A press below the last row leaves nothing selected; a press on the row selects it again.
+    QWidget* viewport = list->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(100, viewport->height() - 10));
+    QVERIFY(list->selectedItems().isEmpty());
+    QVERIFY(!G_pSearchDlg->ConnectButton()->isEnabled());
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(100, CDeviceList::RowHeight() / 2));
+    QVERIFY(list->topLevelItem(0)->isSelected());
+    QVERIFY(G_pSearchDlg->ConnectButton()->isEnabled());
+
+    // Scan starts a new scan; pressing it again meanwhile starts none: the device hears the
+    // three queries of one scan.
+    const qsizetype before = ReceivedDatagrams(1).size();
+    QTest::mouseClick(G_pSearchDlg->ScanButton(), Qt::LeftButton);
+    QVERIFY(Scanning());
+    QCOMPARE(list->topLevelItemCount(), 0);
+    QTest::qWait(1000);
+    QTest::mouseClick(G_pSearchDlg->ScanButton(), Qt::LeftButton);
+    QVERIFY(WaitForScanEnd());
+    QTest::qWait(300);
+    QCOMPARE(ReceivedDatagrams(1).size() - before, 3);
+    QCOMPARE(list->topLevelItemCount(), 1);
+}
+
+void TestLocateEndToEnd::Connect(CWatcher& watcher)
+{
+    QVERIFY(WaitForScanEnd());
+    QVERIFY(G_pSearchDlg->ConnectButton()->isEnabled());
+    QElapsedTimer loading;
+    loading.start();
+    // The click returns once the Loading progress has ended: its run is modal.
+    QTest::mouseClick(G_pSearchDlg->ConnectButton(), Qt::LeftButton);
+    qInfo("Connect took %lld ms", loading.elapsed());
+    QTest::qWait(100);
+    QVERIFY(watcher.progressTexts == QStringList{u"Loading...."_qs});
+}
+
+void TestLocateEndToEnd::CheckSummaryShows(int device)
+{
+    QVERIFY(G_pTarnDlg && G_pTarnDlg->isVisible());
+    QVERIFY(!G_pSearchDlg->isVisible());
+    QVERIFY(G_pSummaryDlg->isVisible());
+    const QStringList expected = SimDevice(u"values"_qs, device);
+    QCOMPARE(expected.size(), CTarn_SummaryDlg::kValueCount);
+    QStringList shown;
+    for (int i = 0; i < CTarn_SummaryDlg::kValueCount; ++i)
+        shown.append(G_pSummaryDlg->Value(CTarn_SummaryDlg::kFirstValue + i)->GetWindowText());
+    QCOMPARE(shown, expected);
+    const bool dhcp = expected[4] == u"Enable";
+    QCOMPARE(G_pSummaryDlg->EnableRadio()->isChecked(), dhcp);
+    QCOMPARE(G_pSummaryDlg->DisableRadio()->isChecked(), !dhcp);
+    QCOMPARE(G_pSummaryDlg->EnableRadio()->isEnabled(), dhcp);
+    QCOMPARE(G_mstrIPAddress, DeviceEnv(device, "IP"));
+    QCOMPARE(G_mstrMACAddress, ListedMAC(device));
+    QCOMPARE(G_pSummaryDlg->IPLabel()->Text(), G_mstrIPAddress);
+    QCOMPARE(G_pSummaryDlg->MACLabel()->Text(), G_mstrMACAddress);
+}
+
+void TestLocateEndToEnd::connectLoadsTheSummary()
+{
+    // Joined to a network, the device has a value for every line of the summary.
+    QVERIFY(WaitForScanEnd());
+    SimDevice(u"join"_qs, 1);
+    QTest::mouseClick(G_pSearchDlg->ScanButton(), Qt::LeftButton);
+
+    CWatcher watcher(m_frame.get());
+    Connect(watcher);
+    QCOMPARE(watcher.bitmaps, (QList<int>{172, 175, 179, 171}));
+    QCOMPARE(watcher.messages, QStringList());
+    QCOMPARE(watcher.progressOffset, QPoint(220, 178));
+    QVERIFY(watcher.summaryEmptyWhileLoading);
+    CheckSummaryShows(1);
+    for (int i = 0; i < CTarn_SummaryDlg::kValueCount; ++i)
+        QVERIFY(
+            !G_pSummaryDlg->Value(CTarn_SummaryDlg::kFirstValue + i)->GetWindowText().isEmpty());
+
+    QCOMPARE(G_mstrUserName, DeviceEnv(1, "USER"));
+    QCOMPARE(G_mstrPassword, DeviceEnv(1, "PASSWORD"));
+    QCOMPARE(G_mstrAuthorization,
+             QString::fromLatin1(
+                 (DeviceEnv(1, "USER") + u':' + DeviceEnv(1, "PASSWORD")).toLatin1().toBase64()));
+    QFile log(LogFilePath());
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(log.readAll().contains(
+        u"G_mstrUserName=%1 G_mstrPassword=%2 G_mstrIPAddress=%3 "
+        u"G_mstrMACAddress=%4"_qs
+            .arg(DeviceEnv(1, "USER"), DeviceEnv(1, "PASSWORD"), DeviceEnv(1, "IP"), ListedMAC(1))
+            .toLatin1()));
+    Save(watcher.loading, u"loading"_qs);
+    Save(Screen(m_frame.get()), u"summary"_qs);
+
+    // On another subnet the connect borrowed an address of the device's subnet; closing the
+    // program gives it back.
+    const QString pcInterface = Env(u"KELDA_PC_IF"_qs);
+    const QString prefix = DeviceEnv(1, "IP").section(u'.', 0, 2) + u'.';
+    auto borrowed = [&] {
+        return QString::fromLatin1(Run(u"ip"_qs, {u"-4"_qs, u"-o"_qs, u"addr"_qs, u"show"_qs,
+                                                  u"dev"_qs, pcInterface}))
+            .contains(u" "_qs + prefix + u"24"_qs);
+    };
+    const bool otherSubnet = !Env(u"KELDA_PC_IP"_qs).startsWith(prefix);
+    QCOMPARE(borrowed(), otherSubnet);
+    m_frame.reset();
+    QVERIFY(!borrowed());
+}
+
+void TestLocateEndToEnd::locateStepAndSecondConnect()
+{
+    {
+        CWatcher watcher(m_frame.get());
+        Connect(watcher);
+    }
+    const QPointer<CTarnDlg> firstConsole = G_pTarnDlg;
+    const QPointer<CTarn_SummaryDlg> firstSummary = G_pSummaryDlg;
+    QVERIFY(firstConsole && firstConsole->isVisible());
+
+    QTest::mouseClick(G_pSummaryDlg->StepButton(Skin::Locate), Qt::LeftButton);
+    QVERIFY(G_pSearchDlg->isVisible());
+    QCOMPARE(G_pSearchDlg->m_strResult, u"Searching."_qs);
+    QVERIFY(Scanning());
+    QVERIFY(firstConsole && !firstConsole->isVisible());
+    QCOMPARE(G_pTarnDlg, firstConsole.data());
+
+    CWatcher watcher(m_frame.get());
+    Connect(watcher);
+    QVERIFY(!firstConsole);
+    QVERIFY(!firstSummary);
+    QCOMPARE(watcher.bitmaps, (QList<int>{172, 175, 179, 171}));
+    CheckSummaryShows(1);
+}
+
+void TestLocateEndToEnd::deviceSwitchedOffAfterTheScan()
+{
+    QVERIFY(WaitForScanEnd());
+    QVERIFY(Control(1, {u"power-off"_qs}));
+    CWatcher watcher(m_frame.get());
+    Connect(watcher);
+    QVERIFY(WaitFor([&] { return !watcher.messages.isEmpty(); }, 60'000));
+    QCOMPARE(watcher.messages, QStringList{u"Cannot Connect to Repeater."_qs});
+    QVERIFY(!watcher.progressWhileMessage);
+    QCOMPARE(watcher.bitmaps, QList<int>{172});
+    // Back on the Locate page, which scans again and finds nothing.
+    QVERIFY(G_pSearchDlg->isVisible());
+    QVERIFY(G_pTarnDlg && !G_pTarnDlg->isVisible());
+    QVERIFY(Scanning() || watcher.resultTexts.contains(u"Searching."_qs));
+    QVERIFY(WaitForScanEnd());
+    QCOMPARE(G_pSearchDlg->m_strResult, u"Smart Repeater Not Found !"_qs);
+    QVERIFY(!G_pSearchDlg->ConnectButton()->isEnabled());
+    QVERIFY(Control(1, {u"power-on"_qs}));
+}
+
+void TestLocateEndToEnd::closeDuringScanSendsNothing()
+{
+    const qsizetype before = ReceivedDatagrams(1).size();
+    qsizetype atClose = -1;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (ReceivedDatagrams(1).size() > before && atClose < 0) {
+            QVERIFY(Scanning());
+            QTest::mouseClick(G_pSearchDlg->findChild<CPTButton*>(u"1018"_qs), Qt::LeftButton, {},
+                              QPoint(9, 9));
+            atClose = ReceivedDatagrams(1).size();
+        }
+    });
+    poll.start(20);
+    QCOMPARE(m_frame->exec(), 0);
+    poll.stop();
+    // What main() does once the frame's run has returned.
+    m_frame.reset();
+    QVERIFY(G_mUDPQueue.isEmpty() && G_mAPList.isEmpty());
+    QVERIFY(atClose > before);
+    QTest::qWait(3000);
+    // One query may have been on its way when Close was pressed.
+    QVERIFY2(ReceivedDatagrams(1).size() - atClose <= 1,
+             qPrintable(QString::number(ReceivedDatagrams(1).size() - atClose)));
+    QVERIFY(ReceivedDatagrams(1).size() - before < 3);
+}
+
+void TestLocateEndToEnd::twoDevicesInOrderOfFirstAnswer()
+{
+    QVERIFY(WaitForScanEnd());
+    QCOMPARE(G_pSearchDlg->m_strResult, u"2 Smart Repeaters Found !"_qs);
+    QCOMPARE(G_pSearchDlg->DeviceList()->topLevelItemCount(), 2);
+    QVERIFY(G_pSearchDlg->DeviceList()->topLevelItem(0)->isSelected());
+
+    // The device that keeps quiet at the first query of a scan is listed second, whatever
+    // its address.
+    for (const int late : {1, 2}) {
+        const int early = 3 - late;
+        QVERIFY(Control(late, {u"fault"_qs, u"no-discovery"_qs}));
+        const qsizetype heard = ReceivedDatagrams(early).size();
+        QTest::mouseClick(G_pSearchDlg->ScanButton(), Qt::LeftButton);
+        QVERIFY(WaitFor([&] { return ReceivedDatagrams(early).size() > heard; }, 3000));
+        QTest::qWait(100);
+        QVERIFY(Control(late, {u"fault"_qs, u"none"_qs}));
+        QVERIFY(WaitForScanEnd());
+        QCOMPARE(G_pSearchDlg->m_strResult, u"2 Smart Repeaters Found !"_qs);
+        QCOMPARE(ListedColumn(CDeviceList::IPAddress),
+                 (QStringList{DeviceEnv(early, "IP"), DeviceEnv(late, "IP")}));
+        QCOMPARE(ListedColumn(CDeviceList::MACAddress),
+                 (QStringList{ListedMAC(early), ListedMAC(late)}));
+        QVERIFY(G_pSearchDlg->DeviceList()->topLevelItem(0)->isSelected());
+        QVERIFY(G_pSearchDlg->ConnectButton()->isEnabled());
+    }
+    Save(Screen(m_frame.get()), u"locate_found_two"_qs);
+}
+
+void TestLocateEndToEnd::noDevice()
+{
+    QVERIFY(WaitForScanEnd());
+    QCOMPARE(G_pSearchDlg->m_strResult, u"Smart Repeater Not Found !"_qs);
+    QCOMPARE(G_pSearchDlg->DeviceList()->topLevelItemCount(), 0);
+    QVERIFY(!G_pSearchDlg->ConnectButton()->isEnabled());
+    QVERIFY(G_pSearchDlg->ScanButton()->isEnabled());
+    QTest::mouseClick(G_pSearchDlg->DeviceList()->viewport(), Qt::LeftButton, {}, QPoint(50, 10));
+    QVERIFY(!G_pSearchDlg->ConnectButton()->isEnabled());
+    Save(Screen(m_frame.get()), u"locate_not_found"_qs);
+}
+
+int main(int argc, char* argv[])
+{
+    // The log and the lock of this run stay in a home of its own.
+    QTemporaryDir home;
+    QDir(home.path()).mkdir(u"run"_qs);
+    QFile::setPermissions(home.filePath(u"run"_qs),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", home.filePath(u"run"_qs).toLocal8Bit());
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setFont(QFont(u"Verdana"_qs, 9));
+    CEnterEscFilter keyFilter;
+    app.installEventFilter(&keyFilter);
+    TestLocateEndToEnd test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "locate_e2e.moc"
