@@ -175,6 +175,46 @@ def hold_other(driver_path, lifetime=60, expect=".241"):
     return run
 
 
+def mode_narrower_subnet(driver_path, _helper):
+    # The PC's only address is in a /16 that holds the device's /24 without reaching it.
+    pc_if = os.environ["KELDA_PC_IF"]
+    subprocess.run(["ip", "addr", "flush", "dev", pc_if], check=True)
+    subprocess.run(["ip", "addr", "add", "192.168.200.2/16", "dev", pc_if], check=True)
+    run = hold_other(driver_path)
+    check(run.results()[0]["local_ip"] == "192.168.77.241", "the socket is bound to it")
+    run.process.send_signal(signal.SIGTERM)
+    check(run.finish(30) == 0, "driver ends normally")
+    check(not candidates_on_pc(), "address gone")
+
+
+def mode_wizard_sigterm(_driver, helper_path):
+    wizard = os.environ["KELDA_WIZARD"]
+    home = tempfile.mkdtemp(prefix="kelda-wizard-")
+    os.makedirs(os.path.join(home, "run"), mode=0o700)
+    env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=os.path.join(home, "run"),
+               QT_QPA_PLATFORM="offscreen")
+    process = subprocess.Popen([wizard], env=env)
+    Driver.running.append(process)
+
+    def helper_child():
+        path = "/proc/%d/task/%d/children" % (process.pid, process.pid)
+        with open(path) as handle:
+            for pid in handle.read().split():
+                with open("/proc/%s/cmdline" % pid, "rb") as cmdline:
+                    if os.path.basename(cmdline.read().split(b"\0")[0]) == os.path.basename(
+                            helper_path.encode()):
+                        return int(pid)
+        return None
+
+    helper = wait_until(helper_child, 10, what="the wizard to start its helper")
+    check(bool(helper), "the wizard starts its helper at start-up")
+    process.send_signal(signal.SIGTERM)
+    check(process.wait(15) == 0, "SIGTERM ends the wizard with status 0")
+    wait_until(lambda: ended(helper), 5, what="the helper to end")
+    with open(os.path.join(home, "breviklog.txt"), "rb") as handle:
+        check(b"Signal 15: closing" in handle.read(), "the log says why it closed")
+
+
 def mode_other_release(driver_path, _helper):
     device = Device()
     run = Driver(driver_path, ["--get", PAGE])
