@@ -2,7 +2,6 @@
 
 #include "app/globals.h"
 #include "controls/ctlbutton.h"
-#include "controls/markup.h"
 #include "controls/xhtmlstatic.h"
 #include "platform/stringtable.h"
 #include "protocol/statusvalues.h"
@@ -40,6 +39,14 @@ CCTLButton* MakeRadio(QWidget* page, int controlId, QButtonGroup* group)
     radio->setObjectName(QString::number(controlId));
     group->addButton(radio);
     return radio;
+}
+
+// Values come from the device: a network name holding tags must show as typed, never open a
+// link. Entities stay, so that a name the device's page writes as "Caf&eacute;" still reads
+// as it did.
+QString WithoutTags(QString value)
+{
+    return value.replace(u'<', u"&lt;"_qs);
 }
 
 } // namespace
@@ -102,9 +109,7 @@ void CTarn_SummaryDlg::ShowValue(int index)
 {
     CXHTMLStatic* value = m_values[size_t(index)];
     value->Reset();
-    // Values come from the device: a network name holding tags must show as typed, not open
-    // a link.
-    value->SetWindowText(Markup::EscapeMarkup(*kValueSlots[index].value));
+    value->SetWindowText(WithoutTags(*kValueSlots[index].value));
     value->RedrawNow();
 }
 
