@@ -8,6 +8,7 @@ import atexit
 import json
 import os
 import queue
+import shutil
 import signal
 import socket
 import struct
@@ -36,9 +37,11 @@ class Driver:
 
     running = []
 
-    def __init__(self, driver, args, prefix=()):
-        self.home = tempfile.mkdtemp(prefix="kelda-session-")
+    def __init__(self, driver, args, prefix=(), uid=None):
+        self.home = scratch(prefix="kelda-session-")
         self.out = os.path.join(self.home, "out")
+        if uid is not None:
+            os.chown(self.home, uid, uid)
         env = dict(os.environ, HOME=self.home, QT_QPA_PLATFORM="offscreen")
         self.process = subprocess.Popen(list(prefix) + [driver, "--out", self.out] + list(args),
                                         stdout=subprocess.PIPE, text=True, env=env)
@@ -101,7 +104,22 @@ class Driver:
         return int(children[0]) if children else None
 
 
+TEMPORARY = []
+
+
+def scratch(prefix):
+    path = tempfile.mkdtemp(prefix=prefix)
+    TEMPORARY.append(path)
+    return path
+
+
 @atexit.register
+def _clean_up():
+    _stop_drivers()
+    for path in TEMPORARY:
+        shutil.rmtree(path, ignore_errors=True)
+
+
 def _stop_drivers():
     # A failed check must not leave a driver behind in the namespace.
     for process in Driver.running:
@@ -187,9 +205,40 @@ def mode_narrower_subnet(driver_path, _helper):
     check(not candidates_on_pc(), "address gone")
 
 
+def capabilities(pid):
+    with open("/proc/%d/status" % pid) as handle:
+        for line in handle:
+            if line.startswith("CapEff:"):
+                return int(line.split()[1], 16)
+    return None
+
+
+def mode_unprivileged_user(driver_path, helper_path):
+    # As installed: the wizard runs as an ordinary user, the helper carries file capabilities.
+    nobody = 65534
+    place = scratch(prefix="kelda-helper-")
+    os.chmod(place, 0o755)
+    helper = os.path.join(place, os.path.basename(helper_path))
+    shutil.copy(helper_path, helper)
+    subprocess.run(["setcap", "cap_net_admin,cap_net_raw+ep", helper], check=True)
+    prefix = ["setpriv", "--reuid=%d" % nobody, "--regid=%d" % nobody, "--clear-groups",
+              "--inh-caps=-all"]
+    run = Driver(driver_path, ["--get", PAGE, "--hold", "--helper", helper], prefix, nobody)
+    run.wait_for("holding", 80)
+    expect_results(run, [4])
+    check([a for _, a, _ in candidates_on_pc()] == ["192.168.77.241/24"], "192.168.77.241 added")
+    check(capabilities(run.process.pid) == 0, "the wizard holds no capabilities")
+    helper_pid = run.helper_pid()
+    check(capabilities(helper_pid) == (1 << 12) | (1 << 13),
+          "the helper holds CAP_NET_ADMIN and CAP_NET_RAW only")
+    run.process.send_signal(signal.SIGTERM)
+    check(run.finish(30) == 0, "driver ends normally")
+    check(not candidates_on_pc(), "address gone")
+
+
 def mode_wizard_sigterm(_driver, helper_path):
     wizard = os.environ["KELDA_WIZARD"]
-    home = tempfile.mkdtemp(prefix="kelda-wizard-")
+    home = scratch(prefix="kelda-wizard-")
     os.makedirs(os.path.join(home, "run"), mode=0o700)
     env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=os.path.join(home, "run"),
                QT_QPA_PLATFORM="offscreen")
@@ -314,7 +363,7 @@ def mode_reset(driver_path, _helper):
 
 def mode_upload(driver_path, _helper):
     device = Device()
-    image = os.path.join(tempfile.mkdtemp(prefix="kelda-fw-"), "fw.bin")
+    image = os.path.join(scratch(prefix="kelda-fw-"), "fw.bin")
     subprocess.run([os.environ["KELDA_MAKE_FIRMWARE"], "--size", str(20 * 1024 * 1024), image],
                    check=True)
     with open(image, "rb") as handle:
