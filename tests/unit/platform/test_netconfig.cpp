@@ -449,21 +449,13 @@ void TestNetConfig::helperOverItsSocket()
             reply.error = -1;
         return reply;
     };
+    // The refusals are checked over the wire in the e2e suite; here the round trip.
     netconfig::HelperRequest add;
     add.op = std::uint32_t(netconfig::HelperOp::AddAddress);
     add.ifIndex = m_a;
     add.prefixLength = 24;
     add.value = 60;
-    add.address = Ip("10.77.0.240");
-    auto reply = call(add);
-    QCOMPARE(reply.error, EINVAL);
-    QVERIFY(QByteArray(reply.message).contains(".241 to .247"));
     add.address = Ip("10.77.0.241");
-    add.ifIndex = if_nametoindex("lo");
-    reply = call(add);
-    QCOMPARE(reply.error, EINVAL);
-    QVERIFY(QByteArray(reply.message).contains("neither Ethernet nor 802.11"));
-    add.ifIndex = m_a;
     QCOMPARE(call(add).error, 0);
     QVERIFY(HasAddress(m_a, Ip("10.77.0.241")));
 
@@ -471,13 +463,12 @@ void TestNetConfig::helperOverItsSocket()
     arp.op = std::uint32_t(netconfig::HelperOp::ResolveAddress);
     arp.ifIndex = m_a;
     arp.address = Ip("10.77.0.2");
-    arp.source = Ip("10.77.0.9"); // not ours: would poison the neighbours' caches
-    arp.value = 1000;
-    QCOMPARE(call(arp).error, EINVAL);
     arp.source = Ip("10.77.0.241");
-    reply = call(arp);
+    arp.value = 1000;
+    const auto reply = call(arp);
     QCOMPARE(reply.error, 0);
     QVERIFY(reply.answered);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(reply.hardware), 6), m_farMac);
 
     // Our end closes: the helper removes what it added and ends.
     const pid_t pid = client.Pid();
