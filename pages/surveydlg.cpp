@@ -2,7 +2,6 @@
 
 #include "app/globals.h"
 #include "app/ostreldlg.h"
-#include "controls/markup.h"
 #include "controls/ptpicture.h"
 #include "controls/xhtmlstatic.h"
 #include "pages/messagedlg.h"
@@ -142,6 +141,13 @@ QTreeWidgetItem* SelectedRow(const QTreeWidget* list)
     return selected.isEmpty() ? nullptr : selected.first();
 }
 
+// Values come from the device: a network name holding tags must show as typed, never open a
+// link. Entities stay, as on the summary page.
+QString WithoutTags(QString value)
+{
+    return value.replace(u'<', u"&lt;"_qs);
+}
+
 bool Is(QStringView keyword, QStringView name)
 {
     return keyword.compare(name, Qt::CaseInsensitive) == 0;
@@ -240,8 +246,7 @@ void CTarn_SurveyDlg::ShowStatusValues()
     for (int i = 0; i < kValueCount; ++i) {
         CXHTMLStatic* value = m_values[size_t(i)];
         value->Reset();
-        // Values come from the device: a network name holding tags must show as typed.
-        value->SetWindowText(Markup::EscapeMarkup(*kValueSlots[i].value));
+        value->SetWindowText(WithoutTags(*kValueSlots[i].value));
         value->RedrawNow();
     }
 }
