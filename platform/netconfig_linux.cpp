@@ -68,8 +68,12 @@ QString HelperPath()
 {
     const QString name = QString::fromLatin1(netconfig::kHelperProgramName);
     QStringList candidates;
-    if (QCoreApplication::instance())
-        candidates << QCoreApplication::applicationDirPath() + u'/' + name;
+    if (QCoreApplication::instance()) {
+        const QString dir = QCoreApplication::applicationDirPath();
+        // Installed: bin/ and libexec/kelda-support-utility/ under one prefix.
+        candidates << dir + QStringLiteral("/../") + QString::fromUtf8(KELDA_HELPER_RELATIVE_DIR) + u'/' + name;
+        candidates << dir + u'/' + name;
+    }
 #ifdef KELDA_HELPER_BUILD_PATH
     candidates << QString::fromUtf8(KELDA_HELPER_BUILD_PATH);
 #endif
