@@ -264,6 +264,8 @@ void TestWirelessEndToEnd::ConnectTo(const QString& ssid, const QString& key, in
     QVERIFY(!G_pSurveyDlg->KeyEdit()->isEnabled());
     // The answer, the reboot request and the whole wait happen in here.
     QVERIFY(WaitFor([] { return G_pSearchDlg->isVisible(); }, 90'000));
+    // Lets the watchers see the last of it.
+    QTest::qWait(100);
 }
 
 QJsonObject TestWirelessEndToEnd::SavedWireless() const
