@@ -42,7 +42,7 @@ int main(int argc, char* argv[])
                        {u"user"_qs, u"login name"_qs, u"user"_qs},
                        {u"password"_qs, u"login password"_qs, u"password"_qs},
                        {u"prefill"_qs, u"status values before the chain"_qs, u"text"_qs},
-                       {u"repeater"_qs, u"then connect to SSID:CHANNEL:WPA2KEY"_qs, u"spec"_qs},
+                       {u"repeater"_qs, u"then connect to SSID:CHANNEL:WPA2KEY"_qs, u"network"_qs},
                        {u"new-password"_qs, u"then change the password"_qs, u"password"_qs}});
     parser.process(app);
 
@@ -104,8 +104,8 @@ int main(int argc, char* argv[])
     // Commands a page would send next, through the same console.
     QStringList sent;
     if (G_pTarnDlg && parser.isSet(u"repeater"_qs)) {
-        const QStringList spec = parser.value(u"repeater"_qs).split(u':');
-        QueueRepeater(0, spec.value(0), spec.value(1), 2, 1, 0, spec.value(2), 0, 0, {}, {}, {},
+        const QStringList network = parser.value(u"repeater"_qs).split(u':');
+        QueueRepeater(0, network.value(0), network.value(1), 2, 1, 0, network.value(2), 0, 0, {}, {}, {},
                       {});
         sent.append(u"REPEATER"_qs);
     }
