@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <algorithm>
 #include <cstring>
 
 QList<_STRU_WEB_DATA> G_mWebQueue;
@@ -222,27 +223,39 @@ void CWEBManager::OnReceive()
 {
     const QString peer = m_socket->PeerAddress();
     char buffer[kReceiveBlock + 1] = {};
-    m_socket->Receive(buffer, kReceiveBlock);
-    const QString text = FromAnsi(QByteArrayView(buffer, qsizetype(std::strlen(buffer))));
-    if (G_mWebQueue.isEmpty())
-        return;
-    _STRU_WEB_DATA& head = G_mWebQueue.first();
+    const qsizetype received = m_socket->Receive(buffer, kReceiveBlock);
+    const QByteArrayView block(buffer, std::max<qsizetype>(received, 0));
+    if (AppendResponseBlock(G_mWebQueue, peer, block, g_responseLimit) ==
+        EReceiveOutcome::TooLong) {
+        WriteLog("Response too long: connection closed");
+        m_socket->Close();
+        m_nConnectState = 0;
+    }
+}
+
+EReceiveOutcome AppendResponseBlock(QList<_STRU_WEB_DATA>& queue, QStringView peer,
+                                    QByteArrayView block, qsizetype limit)
+{
+    if (const qsizetype zero = block.indexOf('\0'); zero >= 0)
+        block.truncate(zero);
+    if (queue.isEmpty())
+        return EReceiveOutcome::Discarded;
+    _STRU_WEB_DATA& head = queue.first();
     if (peer != head.strAPIP)
-        return;
+        return EReceiveOutcome::Discarded;
     // Only the command that sent on this connection takes its data; a late block of an
     // earlier, timed-out connection must not land in the next command's request.
     if (head.dwResult != kWebConnected && head.dwResult != kWebReceiving)
-        return;
-    if (head.strData.size() + text.size() > g_responseLimit) {
-        WriteLog("Response too long: connection closed");
+        return EReceiveOutcome::Discarded;
+    const QString text = FromAnsi(block);
+    if (head.strData.size() + text.size() > limit) {
         head.dwResult = kWebClosedWithError;
-        m_socket->Close();
-        m_nConnectState = 0;
-        return;
+        return EReceiveOutcome::TooLong;
     }
     if (head.dwResult == kWebConnected)
         head.dwResult = kWebReceiving;
     head.strData += text;
+    return EReceiveOutcome::Appended;
 }
 
 void CWEBManager::OnClose(int error)

@@ -3,6 +3,7 @@
 #include "session/routeprep.h"
 #include "session/webdata.h"
 
+#include <QByteArrayView>
 #include <QObject>
 #include <QString>
 
@@ -67,6 +68,14 @@ private:
     std::unique_ptr<CRouteWorker> m_worker;
     CShutdownSignals* m_signals = nullptr;
 };
+
+enum class EReceiveOutcome { Discarded, Appended, TooLong };
+
+// Adds one received block to the head command's response, up to the block's first zero byte:
+// only when it comes from the head's device while that command waits for its answer. A
+// response that would pass `limit` characters ends the command with result 6 instead.
+EReceiveOutcome AppendResponseBlock(QList<_STRU_WEB_DATA>& queue, QStringView peer,
+                                    QByteArrayView block, qsizetype limit);
 
 // Timer procedure of timer 9999: advances the head of the command queue by one step.
 void PumpQueue(unsigned timerId);
