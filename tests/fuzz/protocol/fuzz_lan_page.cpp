@@ -1,0 +1,9 @@
+// Pages come from whatever answers on port 80 at the device's address.
+
+#include "referencescraper.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    CheckLanPage(data, size);
+    return 0;
+}
