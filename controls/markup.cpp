@@ -83,9 +83,32 @@ QList<Attribute> ParseAttributes(QStringView content)
     return attributes;
 }
 
+// The next ">" at or after a position that only moves forward. Searching afresh from every
+// "<A " of a text without any ">" would take time quadratic in its length.
+class CCloseFinder
+{
+public:
+    explicit CCloseFinder(QStringView text) : m_text(text) {}
+
+    qsizetype From(qsizetype position)
+    {
+        if (m_known && (m_at < 0 || m_at >= position))
+            return m_at;
+        m_at = m_text.indexOf(u'>', position);
+        m_known = true;
+        return m_at;
+    }
+
+private:
+    QStringView m_text;
+    bool m_known = false;
+    qsizetype m_at = -1;
+};
+
 // "<FONT", "<HR" and "<A" carry attributes up to the next ">"; returns the length matched, or 0.
-qsizetype MatchAttributeTag(QStringView text, QStringView name, bool needsAttributes,
-                            QList<Attribute>& attributes)
+// `text` starts at `start` of the finder's text.
+qsizetype MatchAttributeTag(QStringView text, qsizetype start, CCloseFinder& closes,
+                            QStringView name, bool needsAttributes, QList<Attribute>& attributes)
 {
     const qsizetype nameEnd = 1 + name.size();
     if (text.size() <= nameEnd || !text.mid(1, name.size()).startsWith(name, Qt::CaseInsensitive))
@@ -93,14 +116,15 @@ qsizetype MatchAttributeTag(QStringView text, QStringView name, bool needsAttrib
     const QChar after = text[nameEnd];
     if (!IsBlank(after) && (needsAttributes || after != u'>'))
         return 0;
-    const qsizetype close = text.indexOf(u'>', nameEnd);
-    if (close < 0)
+    const qsizetype found = closes.From(start + nameEnd);
+    if (found < 0)
         return 0;
+    const qsizetype close = found - start;
     attributes = ParseAttributes(text.mid(nameEnd, close - nameEnd));
     return close + 1;
 }
 
-qsizetype MatchTag(QStringView text, Token& token)
+qsizetype MatchTag(QStringView text, qsizetype start, CCloseFinder& closes, Token& token)
 {
     for (const SimpleTag& simple : kSimpleTags) {
         const QStringView name(simple.text);
@@ -109,15 +133,15 @@ qsizetype MatchTag(QStringView text, Token& token)
             return name.size();
         }
     }
-    if (qsizetype length = MatchAttributeTag(text, u"FONT", false, token.attributes)) {
+    if (qsizetype length = MatchAttributeTag(text, start, closes, u"FONT", false, token.attributes)) {
         token.tag = Tag::Font;
         return length;
     }
-    if (qsizetype length = MatchAttributeTag(text, u"HR", false, token.attributes)) {
+    if (qsizetype length = MatchAttributeTag(text, start, closes, u"HR", false, token.attributes)) {
         token.tag = Tag::Rule;
         return length;
     }
-    if (qsizetype length = MatchAttributeTag(text, u"A", true, token.attributes)) {
+    if (qsizetype length = MatchAttributeTag(text, start, closes, u"A", true, token.attributes)) {
         if (token.Find(u"HREF")) {
             token.tag = Tag::Anchor;
             return length;
@@ -201,6 +225,7 @@ const Attribute* Token::Find(QStringView upperName) const
 std::vector<Token> Tokenize(QStringView markedText)
 {
     std::vector<Token> tokens;
+    CCloseFinder closes(markedText);
     QString run;
     auto flush = [&] {
         if (run.isEmpty())
@@ -222,7 +247,7 @@ std::vector<Token> Tokenize(QStringView markedText)
         if (c == u'<') {
             Token token;
             token.kind = Token::Kind::Tag;
-            if (const qsizetype length = MatchTag(markedText.mid(i), token)) {
+            if (const qsizetype length = MatchTag(markedText.mid(i), i, closes, token)) {
                 flush();
                 tokens.push_back(std::move(token));
                 i += length;

@@ -1,6 +1,7 @@
 #include "controls/markup.h"
 #include "controls/markuplayout.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 using namespace Markup;
@@ -56,6 +57,7 @@ private slots:
     void rulesTakeTheirOwnRoom();
     void linksRecordEveryDrawnPiece();
     void hostileValuesAreBounded();
+    void unclosedTagsCostLinearTime();
 };
 
 void TestMarkup::entitiesBecomeMarkersAndBack()
@@ -298,6 +300,26 @@ void TestMarkup::hostileValuesAreBounded()
     for (int i = 0; i < 10000; ++i)
         nested += u"<B><FONT COLOR=red><A HREF=x>"_qs;
     QCOMPARE(Layout(nested + u"y"_qs).pieces[0].font.weight, kWeightBold);
+}
+
+void TestMarkup::unclosedTagsCostLinearTime()
+{
+    // A tag that fails for want of ">" must not hide a later one that has it.
+    const auto tokens = Markup::Tokenize(u"<A x <FONT COLOR=red>y"_qs);
+    QCOMPARE(tokens.size(), size_t(3));
+    QCOMPARE(tokens[0].text, u"<A x "_qs);
+    QCOMPARE(tokens[1].tag, Markup::Tag::Font);
+    QCOMPARE(tokens[2].text, u"y"_qs);
+
+    // Each "<A " once searched to the end of the text for its ">": a million characters took
+    // minutes.
+    const QString text = u"<A x<FONT <HR "_qs.repeated(70000);
+    QElapsedTimer timer;
+    timer.start();
+    const auto run = Markup::Tokenize(text);
+    QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(run.size(), size_t(1));
+    QCOMPARE(run[0].text, text);
 }
 
 QTEST_GUILESS_MAIN(TestMarkup)
