@@ -1,0 +1,606 @@
+// The IP address, firmware, password and reset pages end to end: the real frame, in this
+// process, against the simulated repeater of the harness's namespaces, from the Locate page
+// through each change to the device's restart and back. Runs only inside the PC namespace of
+// scripts/netns.
+#include "app/dialogservices.h"
+#include "app/globals.h"
+#include "app/ostreldlg.h"
+#include "controls/ctlbutton.h"
+#include "controls/ipaddressedit.h"
+#include "controls/ptbutton.h"
+#include "controls/xhtmlstatic.h"
+#include "locate/devicelist.h"
+#include "locate/searchdlg.h"
+#include "pages/ipaddrdlg.h"
+#include "pages/messagedlg.h"
+#include "pages/modedlg.h"
+#include "pages/passworddlg.h"
+#include "pages/progressdlg.h"
+#include "pages/savedlg.h"
+#include "pages/summarydlg.h"
+#include "platform/windowtimers.h"
+#include "protocol/tarndlg.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+namespace
+{
+
+constexpr int kRebootWaitMs = 44'000;
+constexpr int kUpgradeWaitMs = 132'000;
+
+QString Env(const char* name)
+{
+    return qEnvironmentVariable(name);
+}
+
+QString DeviceEnv(const char* field)
+{
+    return qEnvironmentVariable((QByteArray("KELDA_DEV1_") + field).constData());
+}
+
+bool WaitFor(const std::function<bool()>& condition, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+QByteArray Run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60'000) || process.exitCode() != 0) {
+        qWarning("%s %s failed: %s", qPrintable(program), qPrintable(arguments.join(u' ')),
+                 process.readAllStandardError().constData());
+        return {};
+    }
+    return process.readAllStandardOutput().append('\n');
+}
+
+bool Control(const QStringList& words)
+{
+    return !Run(Env("KELDA_SIM_CTL"), QStringList{DeviceEnv("CONTROL")} + words).isEmpty();
+}
+
+// The simulated device's state file; its texts hold one character per byte.
+QJsonObject State()
+{
+    QFile file(DeviceEnv("STATE"));
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
+                                          : QJsonObject();
+}
+
+QJsonObject Running()
+{
+    return State()[u"running"].toObject();
+}
+
+int BootCount()
+{
+    return State()[u"boot_count"].toInt();
+}
+
+// The thirteen values the summary must show for the device, by the Locate test's own helper.
+QStringList SummaryValues()
+{
+    const QByteArray out =
+        Run(u"python3"_qs, {QStringLiteral(KELDA_SIMDEVICE), u"values"_qs, u"1"_qs});
+    QStringList values;
+    for (const QJsonValue& value : QJsonDocument::fromJson(out).array())
+        values.append(value.toString());
+    return values;
+}
+
+QString MakeFirmware(const QString& path, const QStringList& options)
+{
+    const QByteArray out = Run(Env("KELDA_MAKE_FIRMWARE"), options + QStringList{path});
+    return out.isEmpty() ? QString() : path;
+}
+
+// Everything the wizard sent on one connection to the device.
+struct Request {
+    QByteArray line;
+    QByteArray head;
+    QByteArray body;
+};
+
+// The device's record file: datagrams and TCP connections, each a header line and its bytes.
+QList<Request> RecordedRequests()
+{
+    QFile file(DeviceEnv("RECORD"));
+    QList<Request> requests;
+    if (!file.open(QIODevice::ReadOnly))
+        return requests;
+    const QByteArray blob = file.readAll();
+    qsizetype pos = 0;
+    while (pos < blob.size()) {
+        const qsizetype end = blob.indexOf('\n', pos);
+        if (end < 0)
+            break;
+        const QList<QByteArray> fields = blob.mid(pos, end - pos).split(' ');
+        if (fields.size() != 7 || fields[0] != "#REC")
+            break;
+        const qsizetype length = fields[6].toLongLong();
+        if (end + 1 + length + 1 > blob.size())
+            break;
+        if (fields[2] == "tcp") {
+            const QByteArray data = blob.mid(end + 1, length);
+            const qsizetype headEnd = data.indexOf("\r\n\r\n");
+            Request request;
+            request.line = data.left(data.indexOf("\r\n"));
+            request.head = headEnd < 0 ? data : data.left(headEnd);
+            request.body = headEnd < 0 ? QByteArray() : data.mid(headEnd + 4);
+            requests.append(request);
+        }
+        pos = end + 1 + length + 1;
+    }
+    return requests;
+}
+
+QList<QByteArray> LinesOf(const QList<Request>& requests)
+{
+    QList<QByteArray> lines;
+    for (const Request& request : requests) {
+        lines.append(request.line);
+        qInfo("device heard: %s", request.line.constData());
+    }
+    return lines;
+}
+
+QImage Screen(QWidget* frame, QWidget* dialog = nullptr)
+{
+    QImage image = frame->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    if (dialog && dialog->isVisible()) {
+        QPainter painter(&image);
+        painter.drawImage(dialog->pos() - frame->pos(), dialog->grab().toImage());
+    }
+    return image;
+}
+
+void Save(const QImage& image, const QString& name)
+{
+    const QString dir = QStringLiteral(KELDA_SCREENSHOT_DIR);
+    QDir().mkpath(dir);
+    image.save(dir + u"/e2e_"_qs + name + u".png"_qs);
+}
+
+bool Scanning()
+{
+    return G_pSearchDlg && G_pSearchDlg->Timers()->IsRunning(CSearchDlg::kAnimationTimer);
+}
+
+// A press with the left button at `pos` of `page`, delivered to whichever control is there.
+void PressAt(QWidget* page, QPoint pos)
+{
+    QWidget* target = page->childAt(pos);
+    if (!target)
+        target = page;
+    QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(page, pos));
+}
+
+// Watches the program while it runs its own modal loops: how long the progress dialog stood
+// and what it said, which messages came (and answers them), and when.
+class CWatcher : public QObject
+{
+public:
+    explicit CWatcher(QWidget* frame) : m_frame(frame)
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] { Look(); });
+        m_timer.start(5);
+        clock.start();
+    }
+
+    QElapsedTimer clock;
+    QStringList messages;
+    qint64 firstMessage = -1;
+    QString progressText;
+    qint64 progressShown = -1;
+    qint64 progressGone = -1;
+    QImage progress;
+
+    qint64 Waited() const { return progressGone - progressShown; }
+
+private:
+    void Look()
+    {
+        const bool up = G_pProgress && G_pProgress->isVisible();
+        if (up && progressShown < 0) {
+            progressShown = clock.elapsed();
+            progressText = G_pProgress->m_strMessage;
+        }
+        if (up && progress.isNull() && clock.elapsed() - progressShown > 5000)
+            progress = Screen(m_frame, G_pProgress);
+        if (!up && progressShown >= 0 && progressGone < 0)
+            progressGone = clock.elapsed();
+        if (G_pMessageDlg && G_pMessageDlg->isVisible()) {
+            if (firstMessage < 0)
+                firstMessage = clock.elapsed();
+            messages.append(G_pMessageDlg->m_strMessage);
+            QTest::mouseClick(G_pMessageDlg->OkButton(), Qt::LeftButton, {}, QPoint(40, 15));
+        }
+    }
+
+    QWidget* m_frame;
+    QTimer m_timer;
+};
+
+} // namespace
+
+class TestConfigPagesEndToEnd : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void ipAddressMovesTheDevice();
+    void firmwareUpgrade();
+    void firmwareRefusedOrLost();
+    void passwordChangeThenLogin();
+    void rebootOnly();
+    void factoryReset();
+
+private:
+    // Scans to the end, checks the one device is listed at `ip`, and connects to it.
+    void ConnectTo(const QString& ip);
+    void ToStep(Skin::Step step, QWidget* page);
+    // Presses the page's Apply and waits until the Locate page stands again.
+    void ApplyAndWaitForLocate(QPushButton* apply, CWatcher& watcher, int waitMs);
+
+    std::unique_ptr<COstrelDlg> m_frame;
+    QTemporaryDir m_files;
+};
+
+void TestConfigPagesEndToEnd::init()
+{
+    m_frame = std::make_unique<COstrelDlg>();
+    m_frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+}
+
+void TestConfigPagesEndToEnd::cleanup()
+{
+    m_frame.reset();
+}
+
+void TestConfigPagesEndToEnd::ConnectTo(const QString& ip)
+{
+    QVERIFY(WaitFor([] { return !Scanning(); }, 10'000));
+    CDeviceList* list = G_pSearchDlg->DeviceList();
+    QCOMPARE(list->topLevelItemCount(), 1);
+    _STRU_AP_INFO device;
+    QVERIFY(G_pSearchDlg->GetSelectedDevice(device));
+    QCOMPARE(device.strIP, ip);
+    CWatcher watcher(m_frame.get());
+    // Returns once "Loading...." has ended: its run is modal.
+    QTest::mouseClick(G_pSearchDlg->ConnectButton(), Qt::LeftButton);
+    QTest::qWait(50);
+    QCOMPARE(watcher.messages, QStringList());
+    QVERIFY(G_pTarnDlg && G_pTarnDlg->isVisible() && G_pSummaryDlg->isVisible());
+    QCOMPARE(G_pTarnDlg->m_strIPAddress, ip);
+}
+
+void TestConfigPagesEndToEnd::ToStep(Skin::Step step, QWidget* page)
+{
+    QTest::mouseClick(G_pSummaryDlg->StepButton(step), Qt::LeftButton);
+    QVERIFY(page->isVisible());
+}
+
+void TestConfigPagesEndToEnd::ApplyAndWaitForLocate(QPushButton* apply, CWatcher& watcher,
+                                                    int waitMs)
+{
+    QTest::mouseClick(apply, Qt::LeftButton);
+    // The answer, the reboot request and the whole wait happen in here.
+    QVERIFY(WaitFor([] { return G_pSearchDlg->isVisible(); }, waitMs + 30'000));
+    // Lets the watcher see the last of it.
+    QTest::qWait(100);
+    QVERIFY(G_pTarnDlg && !G_pTarnDlg->isVisible());
+    QCOMPARE(watcher.messages, QStringList());
+    qInfo("%s stood %lld ms", qPrintable(watcher.progressText), watcher.Waited());
+    QVERIFY2(watcher.Waited() > waitMs - 1000 && watcher.Waited() < waitMs + 2500,
+             qPrintable(QString::number(watcher.Waited())));
+}
+
+void TestConfigPagesEndToEnd::ipAddressMovesTheDevice()
+{
+    const QString oldIP = DeviceEnv("IP");
+    ConnectTo(oldIP);
+    CTarn_IPAddrDlg* page = G_pIPAddrDlg;
+    ToStep(Skin::IPAddress, page);
+    QCOMPARE(page->LanText(CTarn_IPAddrDlg::kLanAddress)->GetWindowText(), oldIP);
+    QCOMPARE(page->LanText(CTarn_IPAddrDlg::kLanMask)->GetWindowText(), DeviceEnv("MASK"));
+    const bool dhcpBefore = Running()[u"dhcp"].toBool();
+    QCOMPARE(page->DHCPEnableRadio()->isChecked(), dhcpBefore);
+
+    // Another subnet than the PC's: the device is to be reached there through an address of
+    // the wizard's own.
+    const QString newIP = u"192.168.88.30"_qs;
+    page->AddressEntry()->SetText(newIP);
+    page->MaskEntry()->SetText(u"255.255.255.0");
+    PressAt(page, QPoint(420, 404)); // the "Auto IP" words
+    QVERIFY(page->AutoIPRadio()->isChecked());
+    Save(Screen(m_frame.get()), u"ipaddress"_qs);
+
+    const qsizetype before = RecordedRequests().size();
+    const int boots = BootCount();
+    CWatcher watcher(m_frame.get());
+    ApplyAndWaitForLocate(page->ApplyButton(), watcher, kRebootWaitMs);
+    QCOMPARE(watcher.progressText, u"Rebooting...."_qs);
+    Save(watcher.progress, u"ipaddress_rebooting"_qs);
+
+    const QList<Request> sent = RecordedRequests().mid(before);
+    QCOMPARE(LinesOf(sent), (QList<QByteArray>{"POST /goform/formTcpipSetup HTTP/1.1",
+                                               "POST /goform/formReboot HTTP/1.1"}));
+    QCOMPARE(sent[0].body, QByteArray("ip=192.168.88.30&mask=255.255.255.0&dhcp=2&dhcpRangeStart="
+                                      "192.168.88.100&dhcpRangeEnd=192.168.88.199&submit-url="
+                                      "%2F01_03_00_homenet.asp"));
+    QVERIFY(BootCount() > boots);
+    QCOMPARE(Running()[u"ip"].toString(), newIP);
+    QCOMPARE(Running()[u"dhcp"].toBool(), true);
+
+    // Found again at the new address, and reachable there.
+    ConnectTo(newIP);
+    QStringList shown;
+    for (int i = 0; i < CTarn_SummaryDlg::kValueCount; ++i)
+        shown.append(G_pSummaryDlg->Value(CTarn_SummaryDlg::kFirstValue + i)->GetWindowText());
+    QCOMPARE(shown, SummaryValues());
+    QCOMPARE(shown[2], newIP);
+    const QByteArray addresses =
+        Run(u"ip"_qs, {u"-4"_qs, u"-o"_qs, u"addr"_qs, u"show"_qs, u"dev"_qs, Env("KELDA_PC_IF")});
+    qInfo("PC addresses: %s", addresses.trimmed().constData());
+    QVERIFY(addresses.contains("inet 192.168.88.24"));
+    ToStep(Skin::IPAddress, G_pIPAddrDlg);
+    QCOMPARE(G_pIPAddrDlg->LanText(CTarn_IPAddrDlg::kLanAddress)->GetWindowText(), newIP);
+    QVERIFY(G_pIPAddrDlg->DHCPEnableRadio()->isChecked());
+}
+
+void TestConfigPagesEndToEnd::firmwareUpgrade()
+{
+    const QString image = MakeFirmware(m_files.filePath(u"qz-1.0.5.bin"_qs),
+                                       {u"--size"_qs, u"300000"_qs, u"--version"_qs, u"1.0.5"_qs});
+    QVERIFY(!image.isEmpty());
+    QFile file(image);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+
+    ConnectTo(DeviceEnv("IP"));
+    CTarn_ModeDlg* page = G_pModeDlg;
+    ToStep(Skin::Firmware, page);
+    const QString oldVersion = Running()[u"firmware"].toString();
+    QCOMPARE(page->VersionText()->GetWindowText(), oldVersion);
+    QTest::keyClicks(page->FileEdit(), image);
+    Save(Screen(m_frame.get()), u"firmware"_qs);
+
+    const qsizetype before = RecordedRequests().size();
+    CWatcher watcher(m_frame.get());
+    QTimer::singleShot(0, this, [page] { QVERIFY(!page->ApplyButton()->isEnabled()); });
+    ApplyAndWaitForLocate(page->ApplyButton(), watcher, kUpgradeWaitMs);
+    QCOMPARE(watcher.progressText, u"Upgrading...."_qs);
+    Save(watcher.progress, u"firmware_upgrading"_qs);
+
+    const QList<Request> sent = RecordedRequests().mid(before);
+    QCOMPARE(LinesOf(sent), (QList<QByteArray>{"POST /goform/formUpload HTTP/1.1",
+                                               "POST /goform/formReboot HTTP/1.1"}));
+    // The file went whole, in place of its placeholder.
+    QVERIFY(sent[0].body.contains("filename=\"c:\\1.bin\"\r\nContent-Type: text/plain\r\n\r\n" +
+                                  bytes + "\r\n---"));
+    const QJsonObject upload = State()[u"last_upload"].toObject();
+    QCOMPARE(upload[u"valid"].toBool(), true);
+    QCOMPARE(upload[u"size"].toInt(), bytes.size());
+    QCOMPARE(Running()[u"firmware"].toString(), u"1.0.5"_qs);
+
+    // The device reports its new version after the upgrade.
+    ConnectTo(DeviceEnv("IP"));
+    ToStep(Skin::Firmware, G_pModeDlg);
+    QCOMPARE(G_pModeDlg->VersionText()->GetWindowText(), u"1.0.5"_qs);
+    QCOMPARE(G_pModeDlg->FileEdit()->text(), QString());
+}
+
+void TestConfigPagesEndToEnd::firmwareRefusedOrLost()
+{
+    const QString bad = MakeFirmware(m_files.filePath(u"bad.bin"_qs),
+                                     {u"--size"_qs, u"50000"_qs, u"--invalid"_qs, u"checksum"_qs});
+    const QString good = MakeFirmware(m_files.filePath(u"good.bin"_qs),
+                                      {u"--size"_qs, u"50000"_qs, u"--version"_qs, u"2.0.0"_qs});
+    QVERIFY(!bad.isEmpty() && !good.isEmpty());
+    ConnectTo(DeviceEnv("IP"));
+    CTarn_ModeDlg* page = G_pModeDlg;
+    ToStep(Skin::Firmware, page);
+    const QString firmware = Running()[u"firmware"].toString();
+    const int boots = BootCount();
+
+    // A file the device refuses.
+    {
+        const qsizetype before = RecordedRequests().size();
+        CWatcher watcher(m_frame.get());
+        page->FileEdit()->setText(bad);
+        QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
+        QVERIFY(WaitFor([&] { return !watcher.messages.isEmpty(); }, 30'000));
+        QTest::qWait(100);
+        QCOMPARE(watcher.messages, QStringList{u"Invalid file format!"_qs});
+        QVERIFY(page->FileEdit()->text().isEmpty());
+        QVERIFY(page->ApplyButton()->isEnabled());
+        QVERIFY(page->isVisible() && G_pTarnDlg->isVisible());
+        QCOMPARE(watcher.progressShown, -1);
+        QCOMPARE(LinesOf(RecordedRequests().mid(before)),
+                 QList<QByteArray>{"POST /goform/formUpload HTTP/1.1"});
+        QCOMPARE(State()[u"last_upload"].toObject()[u"valid"].toBool(), false);
+    }
+    // A file that is not there: told at once, nothing sent.
+    {
+        const qsizetype before = RecordedRequests().size();
+        CWatcher watcher(m_frame.get());
+        page->FileEdit()->setText(m_files.filePath(u"missing.bin"_qs));
+        QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
+        QCOMPARE(watcher.messages, QStringList{u"Invalid file format!"_qs});
+        QVERIFY(page->FileEdit()->text().isEmpty());
+        QTest::qWait(3000);
+        QCOMPARE(RecordedRequests().size(), before);
+    }
+    // A device that takes the upload and never answers.
+    {
+        QVERIFY(Control({u"fault"_qs, u"silent"_qs}));
+        CWatcher watcher(m_frame.get());
+        page->FileEdit()->setText(good);
+        QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
+        QVERIFY(!page->ApplyButton()->isEnabled());
+        QVERIFY(WaitFor([&] { return !watcher.messages.isEmpty(); }, 60'000));
+        QTest::qWait(100);
+        qInfo("the lost upload was told after %lld ms", watcher.firstMessage);
+        QCOMPARE(watcher.messages, QStringList{u"Please temporary turn off the firewall and "
+                                               u"antivirus programs and try again."_qs});
+        QVERIFY(page->FileEdit()->text().isEmpty());
+        QVERIFY(page->ApplyButton()->isEnabled());
+        // The user stays on the console; no reboot was asked for.
+        QVERIFY(page->isVisible() && G_pTarnDlg->isVisible());
+        QCOMPARE(watcher.progressShown, -1);
+        QVERIFY(Control({u"fault"_qs, u"none"_qs}));
+    }
+    QCOMPARE(Running()[u"firmware"].toString(), firmware);
+    QCOMPARE(State()[u"saved"].toObject()[u"firmware"].toString(), firmware);
+    QCOMPARE(BootCount(), boots);
+}
+
+void TestConfigPagesEndToEnd::passwordChangeThenLogin()
+{
+    ConnectTo(DeviceEnv("IP"));
+    const QString oldPassword = G_mstrPassword;
+    QCOMPARE(oldPassword, Running()[u"password"].toString());
+    CTarn_PasswordDlg* page = G_pPasswordDlg;
+    ToStep(Skin::Password, page);
+    // What a form would misread, and as long as the edits take.
+    const QString newPassword = u"n3w&Pass=100%+ok-0123456789abc"_qs;
+    QCOMPARE(newPassword.size(), 30);
+    QTest::keyClicks(page->CurrentPasswordEdit(), oldPassword);
+    QTest::keyClicks(page->NewPasswordEdit(), newPassword);
+    QTest::keyClicks(page->ConfirmPasswordEdit(), newPassword);
+    Save(Screen(m_frame.get()), u"password"_qs);
+
+    const qsizetype before = RecordedRequests().size();
+    CWatcher watcher(m_frame.get());
+    QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
+    QVERIFY(WaitFor([] { return G_pSearchDlg->isVisible(); }, 30'000));
+    QVERIFY(!G_pTarnDlg->isVisible());
+    QCOMPARE(watcher.messages, QStringList());
+    QCOMPARE(Running()[u"password"].toString(), newPassword);
+    const QList<Request> sent = RecordedRequests().mid(before);
+    QCOMPARE(LinesOf(sent), QList<QByteArray>{"POST /goform/formPasswordSetup HTTP/1.1"});
+    QVERIFY(sent[0].body.startsWith(
+        "oldpass=" + oldPassword.toLatin1() +
+        "&newpass=n3w%26Pass%3D100%25%2Bok-0123456789abc&confpass=n3w%26Pass%3D100%25%2Bok-"));
+    // The old one until the next login.
+    QCOMPARE(G_mstrPassword, oldPassword);
+
+    // The next login reads the new password from the device's reply, and the device takes it.
+    const qsizetype beforeLogin = RecordedRequests().size();
+    ConnectTo(DeviceEnv("IP"));
+    QCOMPARE(G_mstrPassword, newPassword);
+    const QList<Request> login = RecordedRequests().mid(beforeLogin);
+    QVERIFY(!login.isEmpty());
+    QVERIFY(login[0].head.contains("Authorization: Basic " +
+                                   QByteArray("admin:" + newPassword.toLatin1()).toBase64()));
+    QStringList shown;
+    for (int i = 0; i < CTarn_SummaryDlg::kValueCount; ++i)
+        shown.append(G_pSummaryDlg->Value(CTarn_SummaryDlg::kFirstValue + i)->GetWindowText());
+    QCOMPARE(shown, SummaryValues());
+}
+
+void TestConfigPagesEndToEnd::rebootOnly()
+{
+    ConnectTo(DeviceEnv("IP"));
+    CTarn_SaveDlg* page = G_pSaveDlg;
+    ToStep(Skin::Reset, page);
+    QVERIFY(page->RebootRadio()->isChecked());
+    Save(Screen(m_frame.get()), u"reset"_qs);
+    const QJsonObject savedBefore = State()[u"saved"].toObject();
+    const int boots = BootCount();
+    const qsizetype before = RecordedRequests().size();
+    CWatcher watcher(m_frame.get());
+    ApplyAndWaitForLocate(page->ApplyButton(), watcher, kRebootWaitMs);
+    QCOMPARE(watcher.progressText, u"Rebooting...."_qs);
+    const QList<Request> sent = RecordedRequests().mid(before);
+    QCOMPARE(LinesOf(sent), QList<QByteArray>{"POST /goform/formReboot HTTP/1.1"});
+    QCOMPARE(sent[0].body, QByteArray("reset_flag=0&submit-url=%2F03_03_reset.asp"));
+    QCOMPARE(BootCount(), boots + 1);
+    QCOMPARE(State()[u"phase"].toString(), u"up"_qs);
+    QCOMPARE(State()[u"saved"].toObject(), savedBefore);
+    ConnectTo(DeviceEnv("IP"));
+}
+
+void TestConfigPagesEndToEnd::factoryReset()
+{
+    // Something for the reset to undo: a password set behind the wizard's back, which the
+    // next scan reads from the device's reply.
+    const QString changed = u"not-the-factory-one"_qs;
+    QVERIFY(
+        !Run(u"python3"_qs, {QStringLiteral(KELDA_CONFIGDEVICE), u"password"_qs, u"1"_qs, changed})
+             .isEmpty());
+    QVERIFY(WaitFor([] { return !Scanning(); }, 10'000));
+    QTest::mouseClick(G_pSearchDlg->ScanButton(), Qt::LeftButton);
+    ConnectTo(DeviceEnv("IP"));
+    QCOMPARE(G_mstrPassword, changed);
+
+    CTarn_SaveDlg* page = G_pSaveDlg;
+    ToStep(Skin::Reset, page);
+    PressAt(page, QPoint(300, 219)); // the "Factory Reset" words
+    QVERIFY(page->FactoryResetRadio()->isChecked() && !page->RebootRadio()->isChecked());
+    const int boots = BootCount();
+    const qsizetype before = RecordedRequests().size();
+    CWatcher watcher(m_frame.get());
+    ApplyAndWaitForLocate(page->ApplyButton(), watcher, kRebootWaitMs);
+    QCOMPARE(watcher.progressText, u"Rebooting...."_qs);
+    const QList<Request> sent = RecordedRequests().mid(before);
+    QCOMPARE(LinesOf(sent),
+             (QList<QByteArray>{"POST /goform/mp HTTP/1.1", "POST /goform/formReboot HTTP/1.1"}));
+    QCOMPARE(sent[0].body, QByteArray("command=COMMAND+flash+default&getID=\r\n"));
+    QCOMPARE(sent[1].body, QByteArray("reset_flag=0&submit-url=%2F03_03_reset.asp"));
+    QCOMPARE(BootCount(), boots + 1);
+    const QJsonObject state = State();
+    QCOMPARE(state[u"running"].toObject()[u"password"].toString(), DeviceEnv("PASSWORD"));
+    QCOMPARE(state[u"saved"].toObject(), state[u"factory"].toObject());
+
+    // Back with its factory login, and the wizard gets in with it.
+    ConnectTo(DeviceEnv("IP"));
+    QCOMPARE(G_mstrPassword, DeviceEnv("PASSWORD"));
+    QVERIFY(G_pSaveDlg->RebootRadio()->isChecked());
+}
+
+int main(int argc, char* argv[])
+{
+    // The log and the lock of this run stay in a home of its own.
+    QTemporaryDir home;
+    QDir(home.path()).mkdir(u"run"_qs);
+    QFile::setPermissions(home.filePath(u"run"_qs),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", home.filePath(u"run"_qs).toLocal8Bit());
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setFont(QFont(u"Verdana"_qs, 9));
+    CEnterEscFilter keyFilter;
+    app.installEventFilter(&keyFilter);
+    TestConfigPagesEndToEnd test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "config_e2e.moc"
