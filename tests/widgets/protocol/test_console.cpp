@@ -282,10 +282,11 @@ void TestConsole::loadingChainInsideTheProgressDialog()
     elapsed.start();
     QTimer::singleShot(20'000, G_pProgress, [] { G_pProgress->done(9); });
     QCOMPARE(G_pProgress->exec(), 0);
-    // The last picture stays a second before the dialog goes; the wait blocks, so it is only
-    // seen here.
+    // The last picture stays a second before the dialog goes. The wait blocks, so the watcher
+    // sees it only if its overdue tick still runs before exec() returns.
     QVERIFY(elapsed.elapsed() >= 1000);
-    bitmaps.append(G_pProgress->CurrentBitmap());
+    if (bitmaps.isEmpty() || bitmaps.last() != G_pProgress->CurrentBitmap())
+        bitmaps.append(G_pProgress->CurrentBitmap());
     QCOMPARE(bitmaps, (QList<int>{172, 175, 179, 171}));
     QCOMPARE(G_mstrLanMACAddress, u"00:1A:2B:3C:4D:5E"_qs);
     QCOMPARE(G_mstrDHCPServer, u"Enable"_qs);
