@@ -337,7 +337,9 @@ class Device:
         image = parts.get("binary", (None, b""))[1]
         valid, detail = firmware.check_image(image, self.model)
         self.last_upload = {"size": len(image), "valid": valid,
-                            "detail": detail, "filename": parts.get("binary", (None,))[0]}
+                            "detail": detail, "filename": parts.get("binary", (None,))[0],
+                            "first_byte_at": request.first_byte_at,
+                            "last_byte_at": request.last_byte_at}
         if not valid:
             self.log("formUpload refused %d bytes: %s" % (len(image), detail))
             self.save_state()

@@ -7,6 +7,7 @@ asked for; the fault modes change how (and whether) a response goes out.
 import random
 import socket
 import struct
+import time
 from dataclasses import dataclass, field
 
 MAX_HEADER = 64 * 1024
@@ -31,6 +32,9 @@ class Request:
     body: bytes
     peer: tuple
     local: tuple
+    # Unix times of the request's first and last byte as they were read.
+    first_byte_at: float = 0.0
+    last_byte_at: float = 0.0
 
     @property
     def path(self):
@@ -90,6 +94,7 @@ class Connection:
         self.pending = bytearray()      # received, not yet parsed
         self.head = None                # (request line, headers, header end, body length)
         self.received = bytearray()     # everything the client sent, for the record
+        self.first_byte_at = None       # of the request being read
         self.out = b""
         self.out_pos = 0
         self.out_limit = 0
@@ -126,6 +131,8 @@ class Connection:
             else:
                 self.close()
             return
+        if self.first_byte_at is None:
+            self.first_byte_at = time.time()
         self.received += data
         if self.mode == "draining":
             self._arm(DRAIN_IDLE_SECONDS, self.close)
@@ -145,10 +152,13 @@ class Connection:
         if len(self.pending) < end + 4 + length:
             self._arm(READ_IDLE_SECONDS, self.close)
             return
+        last_byte_at = time.time()
         self.head = None
         body = bytes(self.pending[end + 4:end + 4 + length])
         del self.pending[:end + 4 + length]
-        request = Request(parts[0], parts[1], parts[2], headers, body, self.peer, self.local)
+        request = Request(parts[0], parts[1], parts[2], headers, body, self.peer, self.local,
+                          self.first_byte_at, last_byte_at)
+        self.first_byte_at = None
         faults = self.server.faults_for(request.path)
         self.server.log("%s %s %s from %s" % (request.method, request.target, request.version,
                                               self.peer[0]))
