@@ -1,5 +1,6 @@
 #include "platform/codepage.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -35,19 +36,43 @@ int EncodeUnit(char16_t unit)
 
 QByteArray ToAnsi(QStringView text)
 {
-    QByteArray out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i].unicode();
-        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() &&
-            QChar::isLowSurrogate(text[i + 1].unicode())) {
-            ++i; // one character, one replacement
-            out.append('?');
-            continue;
+    // A request that carries a firmware image converts tens of millions of characters: the
+    // output has its final size from the start, and blocks of plain ASCII are copied by loops
+    // the compiler vectorises.
+    constexpr qsizetype kBlock = 64;
+    QByteArray out(text.size(), Qt::Uninitialized);
+    char* dest = out.data();
+    const char16_t* units = text.utf16();
+    const qsizetype size = text.size();
+    qsizetype written = 0;
+    qsizetype i = 0;
+    while (i < size) {
+        // Fixed trip counts, so that even the cheapest vectorisation takes these loops.
+        if (size - i >= kBlock) {
+            char16_t bits = 0;
+            for (qsizetype k = 0; k < kBlock; ++k)
+                bits |= units[i + k];
+            if (bits < 0x80) {
+                for (qsizetype k = 0; k < kBlock; ++k)
+                    dest[written + k] = char(units[i + k]);
+                written += kBlock;
+                i += kBlock;
+                continue;
+            }
         }
-        const int byte = EncodeUnit(unit);
-        out.append(byte < 0 ? '?' : char(byte));
+        for (const qsizetype blockEnd = std::min(size, i + kBlock); i < blockEnd; ++i) {
+            const char16_t unit = units[i];
+            if (QChar::isHighSurrogate(unit) && i + 1 < size &&
+                QChar::isLowSurrogate(units[i + 1])) {
+                ++i; // one character, one replacement
+                dest[written++] = '?';
+                continue;
+            }
+            const int byte = EncodeUnit(unit);
+            dest[written++] = byte < 0 ? '?' : char(byte);
+        }
     }
+    out.truncate(written);
     return out;
 }
 

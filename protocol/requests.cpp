@@ -50,12 +50,13 @@ QString Join(std::initializer_list<QStringView> pieces)
 
 // The pieces that carry the device's address, the body's length and the credentials.
 struct Variable {
+    // `unseenBytes`: bytes of the body that are not in `body`.
     Variable(QStringView host, QStringView authorization, QStringView refererPage,
-             QStringView body = {})
+             QStringView body = {}, qint64 unseenBytes = 0)
         : host(Join({u"Host: ", host, kCrLf})),
           referer(Join({u"Referer: http://", host, refererPage, kCrLf})),
           // The device reads exactly this many bytes: count them as they go on the wire.
-          length(QStringLiteral("content-Length: %1\r\n").arg(ToAnsi(body).size())),
+          length(QStringLiteral("content-Length: %1\r\n").arg(ToAnsi(body).size() + unseenBytes)),
           auth(Join({u"Authorization: Basic ", authorization, u"\r\n\r\n"}))
     {
     }
@@ -194,21 +195,36 @@ QString RepeaterBody(const RepeaterSettings& s)
                  u"&submit-url=%2Fwanwisp.asp"});
 }
 
-QString UploadBody(qint64 fileSize)
+namespace
+{
+
+// The upload body before the file's place and after it.
+QString UploadBodyBefore()
+{
+    // The device only accepts the file name its own upload page sends, whatever the file is.
+    return Join({kBoundaryLine, kCrLf,
+                 u"Content-Disposition: form-data; name=\"binary\"; filename=\"c:\\1.bin\"\r\n",
+                 u"Content-Type: text/plain\r\n\r\n"});
+}
+
+QString UploadBodyAfter()
 {
     const auto field = [](QStringView name, QStringView value) {
         return Join({kCrLf, kBoundaryLine, kCrLf, u"Content-Disposition: form-data; name=\"", name,
                      u"\"\r\n\r\n", value});
     };
-    // The bytes themselves are spliced over these question marks when the request is sent.
-    const QString placeholder = fileSize >= 0 ? QString(fileSize, u'?') : QString();
-    // The device only accepts the file name its own upload page sends, whatever the file is.
-    return Join({kBoundaryLine, kCrLf,
-                 u"Content-Disposition: form-data; name=\"binary\"; filename=\"c:\\1.bin\"\r\n",
-                 u"Content-Type: text/plain\r\n\r\n", placeholder,
-                 field(u"submit-url", u"03_02_firmware_b.asp"), field(u"main_menu_number", u"4"),
+    return Join({field(u"submit-url", u"03_02_firmware_b.asp"), field(u"main_menu_number", u"4"),
                  field(u"sub_menu_number", u"2"), field(u"third_menu_number", u"0"), kCrLf,
                  kBoundaryLine, u"--\r\n"});
+}
+
+} // namespace
+
+QString UploadBody(qint64 fileSize)
+{
+    // The bytes themselves are spliced over these question marks when the request is sent.
+    const QString placeholder = fileSize >= 0 ? QString(fileSize, u'?') : QString();
+    return Join({UploadBodyBefore(), placeholder, UploadBodyAfter()});
 }
 
 QString LanInfoRequest(QStringView host, QStringView authorization)
@@ -261,11 +277,20 @@ QString SetupIPAddressRequest(QStringView host, QStringView authorization, QStri
 
 QString UploadRequest(QStringView host, QStringView authorization, qint64 fileSize)
 {
-    const QString body = UploadBody(fileSize);
-    const Variable v(host, authorization, u"/03_02_firmware_b.asp", body);
-    return Join({u"POST /goform/formUpload HTTP/1.1\r\n", kAcceptWordSpaced, v.referer, kLangEn,
-                 kMultipartType, kUaCpu, kEncoding, kUserAgent7, v.host, v.length, kKeepAlive,
-                 kNoCache, v.auth, body});
+    // The file's question marks outweigh the rest by far: the request is built once, at its
+    // final size, around them, never as a body first and then a copy of it.
+    const qsizetype placeholder = fileSize >= 0 ? qsizetype(fileSize) : 0;
+    const QString before = UploadBodyBefore();
+    const QString after = UploadBodyAfter();
+    const Variable v(host, authorization, u"/03_02_firmware_b.asp", Join({before, after}),
+                     placeholder);
+    QString request = Join({u"POST /goform/formUpload HTTP/1.1\r\n", kAcceptWordSpaced, v.referer,
+                            kLangEn, kMultipartType, kUaCpu, kEncoding, kUserAgent7, v.host,
+                            v.length, kKeepAlive, kNoCache, v.auth, before});
+    request.reserve(request.size() + placeholder + after.size());
+    request.resize(request.size() + placeholder, u'?');
+    request += after;
+    return request;
 }
 
 QString SetupPasswordRequest(QStringView host, QStringView authorization, QStringView oldPassword,

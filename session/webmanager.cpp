@@ -192,15 +192,20 @@ void CWEBManager::SendRequest(const _STRU_WEB_DATA& record)
         const qsizetype placeholder = record.strData.indexOf(u"?????");
         if (placeholder >= 0) {
             const qsizetype offset = ToAnsi(QStringView(record.strData).left(placeholder)).size();
+            // As long as the image: eight at a time.
+            const char* text = bytes.constData();
             qsizetype run = 0;
-            while (offset + run < bytes.size() && bytes[offset + run] == '?')
+            while (offset + run + 8 <= bytes.size() &&
+                   std::memcmp(text + offset + run, "????????", 8) == 0)
+                run += 8;
+            while (offset + run < bytes.size() && text[offset + run] == '?')
                 ++run;
             QFile file(record.strFileName);
             if (run > 0 && file.open(QIODevice::ReadOnly)) {
                 // Never more than the placeholder holds: the file may have grown since the
-                // request was built. A file that shrank leaves question marks behind.
-                const QByteArray content = file.read(run);
-                std::memcpy(bytes.data() + offset, content.constData(), size_t(content.size()));
+                // request was built. A file that shrank leaves question marks behind. Read in
+                // place: a second copy of an image would double what the upload holds.
+                file.read(bytes.data() + offset, run);
             }
         }
     } else {

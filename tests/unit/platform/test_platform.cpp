@@ -15,6 +15,7 @@ private slots:
     void codePageDecodesEveryByteAndBack();
     void codePageHighRange();
     void codePageReplacesWhatItCannotHold();
+    void codePageLongTextAsItsCharacters();
     void tickSourceCanSitAtTheWrap();
     void secondInstanceIsRefusedUntilTheFirstEnds();
 };
@@ -94,6 +95,25 @@ void TestPlatform::codePageReplacesWhatItCannotHold()
     QCOMPARE(ToAnsi(u"\u0080"), QByteArray("?")); // defined at 0x80 is the euro, not U+0080
     QCOMPARE(ToAnsi(u"x\U0001F600y"), QByteArray("x?y")); // one character, one "?"
     QCOMPARE(ToAnsi(u"\xd800z"), QByteArray("?z"));       // a lone surrogate
+}
+
+void TestPlatform::codePageLongTextAsItsCharacters()
+{
+    // Long texts go through in blocks of plain ASCII; characters that need the table, pairs
+    // and lone surrogates, at every position against those blocks, come out as they do alone.
+    const QStringList pieces = {u"\u20ac"_qs, u"\u00ff"_qs, u"\u0100"_qs, u"\U0001F600"_qs,
+                                QString(QChar(0xD800)), u"\u0080"_qs, u"\u00e9"_qs};
+    for (int shift = 0; shift < 70; ++shift) {
+        QString text(shift, u'a');
+        QByteArray expected(shift, 'a');
+        for (int round = 0; round < 3; ++round) {
+            for (const QString& piece : pieces) {
+                text += piece + QString(61 + round, u'x');
+                expected += ToAnsi(piece) + QByteArray(61 + round, 'x');
+            }
+        }
+        QCOMPARE(ToAnsi(text), expected);
+    }
 }
 
 void TestPlatform::tickSourceCanSitAtTheWrap()
