@@ -28,7 +28,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -94,8 +93,8 @@ bool UploadAboutToGo()
 class CQueueTickWatch : public QObject
 {
 public:
-    double sent = 0;          // that tick began
-    double sendReturned = 0;  // its handler had returned
+    double sent = 0;         // that tick began
+    double sendReturned = 0; // its handler had returned
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -133,8 +132,7 @@ int Run(const QString& firmware)
     frame->show();
     if (!QTest::qWaitForWindowExposed(frame.get()))
         return Fail("the frame did not show");
-    if (!WaitFor([] { return !Scanning(); }, 15'000) ||
-        !G_pSearchDlg->ConnectButton()->isEnabled())
+    if (!WaitFor([] { return !Scanning(); }, 15'000) || !G_pSearchDlg->ConnectButton()->isEnabled())
         return Fail("no device found");
     // Returns once "Loading...." has ended: its run is modal.
     QTest::mouseClick(G_pSearchDlg->ConnectButton(), Qt::LeftButton);
