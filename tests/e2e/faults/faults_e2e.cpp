@@ -1,0 +1,579 @@
+// The wizard against a misbehaving or vanishing device: the real frame, in this process, against
+// the simulated repeater of the harness's namespaces. What the user is shown, that the window
+// keeps being served, and that neither the device nor the PC is left half changed. Runs only
+// inside the PC namespace of scripts/netns.
+#include "app/dialogservices.h"
+#include "app/globals.h"
+#include "app/ostreldlg.h"
+#include "controls/ctlbutton.h"
+#include "controls/ptbutton.h"
+#include "controls/xhtmlstatic.h"
+#include "locate/devicelist.h"
+#include "locate/searchdlg.h"
+#include "pages/messagedlg.h"
+#include "pages/modedlg.h"
+#include "pages/progressdlg.h"
+#include "pages/savedlg.h"
+#include "pages/summarydlg.h"
+#include "platform/windowtimers.h"
+#include "protocol/tarndlg.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+namespace
+{
+
+// The wizard's own limits: a response may take 18 s, a connect 10 s.
+constexpr int kResponseMs = 18'000;
+constexpr int kConnectMs = 10'000;
+constexpr int kRebootWaitMs = 44'000;
+// Longest stretch the window may go unserved: the loading chain blocks it for its 1 s pause
+// on purpose; the rest is headroom for a loaded machine or a sanitizer build.
+constexpr qint64 kMaxGapMs = 2500;
+
+const QString kCannotConnect = u"Cannot Connect to Repeater."_qs;
+const QString kNoAnswer =
+    u"Please temporary turn off the firewall and antivirus programs and try again."_qs;
+const QString kInvalidFile = u"Invalid file format!"_qs;
+
+QString Env(const char* name)
+{
+    return qEnvironmentVariable(name);
+}
+
+QString DeviceEnv(const char* field)
+{
+    return qEnvironmentVariable((QByteArray("KELDA_DEV1_") + field).constData());
+}
+
+bool WaitFor(const std::function<bool()>& condition, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+QByteArray Run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60'000) || process.exitCode() != 0) {
+        qWarning("%s %s failed: %s", qPrintable(program), qPrintable(arguments.join(u' ')),
+                 process.readAllStandardError().constData());
+        return {};
+    }
+    return process.readAllStandardOutput().append('\n');
+}
+
+bool Control(const QStringList& words)
+{
+    return !Run(Env("KELDA_SIM_CTL"), QStringList{DeviceEnv("CONTROL")} + words).isEmpty();
+}
+
+QJsonObject State()
+{
+    QFile file(DeviceEnv("STATE"));
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
+                                          : QJsonObject();
+}
+
+QStringList SummaryValues()
+{
+    const QByteArray out =
+        Run(u"python3"_qs, {QStringLiteral(KELDA_SIMDEVICE), u"values"_qs, u"1"_qs});
+    QStringList values;
+    for (const QJsonValue& value : QJsonDocument::fromJson(out).array())
+        values.append(value.toString());
+    return values;
+}
+
+QStringList ShownValues()
+{
+    QStringList shown;
+    for (int i = 0; i < CTarn_SummaryDlg::kValueCount; ++i)
+        shown.append(G_pSummaryDlg->Value(CTarn_SummaryDlg::kFirstValue + i)->GetWindowText());
+    return shown;
+}
+
+// The PC's IPv4 addresses, one line each.
+QByteArray PcAddresses()
+{
+    return Run(u"ip"_qs, {u"-4"_qs, u"-o"_qs, u"addr"_qs, u"show"_qs}).trimmed();
+}
+
+qint64 StatusKiB(const char* field)
+{
+    QFile file(u"/proc/self/status"_qs);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+bool Scanning()
+{
+    return G_pSearchDlg && G_pSearchDlg->Timers()->IsRunning(CSearchDlg::kAnimationTimer);
+}
+
+bool SummaryStands()
+{
+    return G_pTarnDlg && G_pTarnDlg->isVisible() && G_pSummaryDlg && G_pSummaryDlg->isVisible() &&
+           !(G_pProgress && G_pProgress->isVisible());
+}
+
+// Watches the program while it runs its own modal loops: which messages came (and answers
+// them), when, and the longest time its 5 ms timer had to wait to be served.
+class CWatcher : public QObject
+{
+public:
+    explicit CWatcher(std::function<void(CWatcher&)> hook = {}) : m_hook(std::move(hook))
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] { Look(); });
+        m_timer.start(5);
+        clock.start();
+        m_last = 0;
+    }
+
+    QElapsedTimer clock;
+    QStringList messages;
+    qint64 firstMessage = -1;
+    qint64 maxGap = 0;
+    QList<int> bitmaps;
+    QStringList progressTexts;
+    qint64 progressShown = -1;
+    qint64 progressGone = -1;
+
+private:
+    void Look()
+    {
+        const qint64 now = clock.elapsed();
+        maxGap = std::max(maxGap, now - m_last);
+        if (G_pProgress && G_pProgress->isVisible()) {
+            if (progressShown < 0)
+                progressShown = now;
+            if (!progressTexts.contains(G_pProgress->m_strMessage))
+                progressTexts.append(G_pProgress->m_strMessage);
+            const int bitmap = G_pProgress->CurrentBitmap();
+            if (bitmap && (bitmaps.isEmpty() || bitmaps.last() != bitmap))
+                bitmaps.append(bitmap);
+        } else if (progressShown >= 0 && progressGone < 0) {
+            progressGone = now;
+        }
+        if (G_pMessageDlg && G_pMessageDlg->isVisible()) {
+            if (firstMessage < 0)
+                firstMessage = now;
+            messages.append(G_pMessageDlg->m_strMessage);
+            QTest::mouseClick(G_pMessageDlg->OkButton(), Qt::LeftButton, {}, QPoint(40, 15));
+        }
+        if (m_hook)
+            m_hook(*this);
+        // A hook that blocks (a control command) is not the program's doing.
+        m_last = clock.elapsed();
+    }
+
+    std::function<void(CWatcher&)> m_hook;
+    QTimer m_timer;
+    qint64 m_last;
+};
+
+} // namespace
+
+class TestFaultsEndToEnd : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void loadingChain_data();
+    void loadingChain();
+    void vanishDuringLoading();
+    void vanishDuringUpload();
+    void vanishDuringRebootWait();
+    void firmwareFileChanges_data();
+    void firmwareFileChanges();
+    void garbageDatagramsDuringScan();
+    void unwritableLog();
+
+private:
+    void WaitForOneDevice();
+    // Clicks Connect and waits for the loading to end one way or the other.
+    void Connect(CWatcher& watcher, int boundMs);
+    void ToFirmwarePage();
+
+    std::unique_ptr<COstrelDlg> m_frame;
+    QTemporaryDir m_files;
+    QByteArray m_addresses;
+};
+
+void TestFaultsEndToEnd::initTestCase()
+{
+    m_addresses = PcAddresses();
+    qInfo("PC addresses: %s", m_addresses.constData());
+}
+
+void TestFaultsEndToEnd::init()
+{
+    QVERIFY(Control({u"fault"_qs, u"none"_qs}));
+    m_frame = std::make_unique<COstrelDlg>();
+    m_frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+}
+
+void TestFaultsEndToEnd::cleanup()
+{
+    m_frame.reset();
+    Control({u"back"_qs});
+    Control({u"fault"_qs, u"none"_qs});
+    // Whatever happened, the wizard leaves the PC's addresses as it found them.
+    QCOMPARE(PcAddresses(), m_addresses);
+}
+
+void TestFaultsEndToEnd::WaitForOneDevice()
+{
+    QVERIFY(WaitFor([] { return !Scanning(); }, 15'000));
+    QCOMPARE(G_pSearchDlg->DeviceList()->topLevelItemCount(), 1);
+    _STRU_AP_INFO device;
+    QVERIFY(G_pSearchDlg->GetSelectedDevice(device));
+    QCOMPARE(device.strIP, DeviceEnv("IP"));
+}
+
+void TestFaultsEndToEnd::Connect(CWatcher& watcher, int boundMs)
+{
+    WaitForOneDevice();
+    QTest::mouseClick(G_pSearchDlg->ConnectButton(), Qt::LeftButton);
+    QVERIFY(WaitFor([&] { return !watcher.messages.isEmpty() || SummaryStands(); }, boundMs));
+    QTest::qWait(100);
+}
+
+void TestFaultsEndToEnd::ToFirmwarePage()
+{
+    CWatcher watcher;
+    Connect(watcher, 30'000);
+    QVERIFY(SummaryStands());
+    QTest::mouseClick(G_pSummaryDlg->StepButton(Skin::Firmware), Qt::LeftButton);
+    QVERIFY(G_pModeDlg->isVisible());
+}
+
+void TestFaultsEndToEnd::loadingChain_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("message");
+    // Within which time the user is told, as the wizard's own time-outs allow.
+    QTest::addColumn<int>("boundMs");
+    QTest::newRow("keep-alive") << u"keep-alive"_qs << QString() << 3 * kResponseMs;
+    QTest::newRow("reset") << u"reset"_qs << kCannotConnect << kResponseMs;
+    // An answer that is no HTTP does not break the chain; the summary shows no values.
+    QTest::newRow("garbage") << u"garbage"_qs << QString() << kResponseMs;
+    QTest::newRow("slow") << u"slow"_qs << kCannotConnect << kResponseMs * 3 / 2;
+    QTest::newRow("huge") << u"huge"_qs << kCannotConnect << kResponseMs * 3 / 2;
+    QTest::newRow("silent") << u"silent"_qs << kCannotConnect << kResponseMs * 3 / 2;
+    QTest::newRow("refuse") << u"refuse"_qs << kCannotConnect << kConnectMs + kResponseMs;
+}
+
+void TestFaultsEndToEnd::loadingChain()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, message);
+    QFETCH(int, boundMs);
+    QVERIFY(Control({u"fault"_qs, fault}));
+    const qint64 rssBefore = StatusKiB("VmRSS:");
+    CWatcher watcher;
+    Connect(watcher, boundMs * 2);
+    const qint64 took = watcher.clock.elapsed();
+    qInfo("%s: told %s after %lld ms; the window waited %lld ms at most; peak memory %lld KiB "
+          "over the start",
+          qPrintable(fault), qPrintable(watcher.messages.join(u'|')), took, watcher.maxGap,
+          StatusKiB("VmHWM:") - rssBefore);
+    QCOMPARE(watcher.progressTexts, QStringList{u"Loading...."_qs});
+    QVERIFY2(took < boundMs, qPrintable(QString::number(took)));
+    QVERIFY2(watcher.maxGap < kMaxGapMs, qPrintable(QString::number(watcher.maxGap)));
+    if (message.isEmpty()) {
+        QCOMPARE(watcher.messages, QStringList());
+        QVERIFY(SummaryStands());
+        if (fault == u"garbage")
+            QCOMPARE(ShownValues(), QStringList(CTarn_SummaryDlg::kValueCount, QString()));
+        else
+            QCOMPARE(ShownValues(), SummaryValues());
+    } else {
+        QCOMPARE(watcher.messages, QStringList{message});
+        QVERIFY(G_pSearchDlg->isVisible());
+        QVERIFY(!G_pTarnDlg->isVisible());
+    }
+    if (fault == u"huge") {
+        // The response stops at 64 Mi characters, two bytes each; the rest is headroom.
+        QVERIFY(StatusKiB("VmHWM:") - rssBefore < 400 * 1024);
+    }
+    // The device is usable again once it behaves.
+    QVERIFY(Control({u"fault"_qs, u"none"_qs}));
+    if (!message.isEmpty()) {
+        CWatcher again;
+        Connect(again, 30'000);
+        QCOMPARE(again.messages, QStringList());
+        QVERIFY(SummaryStands());
+        QCOMPARE(ShownValues(), SummaryValues());
+    }
+}
+
+void TestFaultsEndToEnd::vanishDuringLoading()
+{
+    // The internet-side page drips, so the chain is held there when the device goes.
+    QVERIFY(Control({u"fault"_qs, u"slow@/02_02_01_int.asp"_qs}));
+    bool gone = false;
+    QByteArray whileConnected;
+    CWatcher watcher([&](CWatcher& self) {
+        if (!gone && self.bitmaps.contains(175)) {
+            gone = true;
+            whileConnected = PcAddresses();
+            Control({u"away"_qs});
+        }
+    });
+    Connect(watcher, 3 * kResponseMs);
+    qInfo("told %s after %lld ms; PC addresses meanwhile: %s",
+          qPrintable(watcher.messages.join(u'|')), watcher.clock.elapsed(),
+          whileConnected.constData());
+    QVERIFY(gone);
+    QCOMPARE(watcher.messages, QStringList{kCannotConnect});
+    QVERIFY(watcher.maxGap < kMaxGapMs);
+    QVERIFY(G_pSearchDlg->isVisible() && !G_pTarnDlg->isVisible());
+
+    // Back on the wire: found and loaded again.
+    QVERIFY(Control({u"back"_qs}));
+    QVERIFY(Control({u"fault"_qs, u"none"_qs}));
+    QVERIFY(WaitFor([] { return !Scanning(); }, 15'000));
+    QTest::mouseClick(G_pSearchDlg->ScanButton(), Qt::LeftButton);
+    CWatcher again;
+    Connect(again, 30'000);
+    QCOMPARE(again.messages, QStringList());
+    QVERIFY(SummaryStands());
+    QCOMPARE(ShownValues(), SummaryValues());
+}
+
+void TestFaultsEndToEnd::vanishDuringUpload()
+{
+    // 8 MB through a 16 Mbit/s link: about four seconds on the way.
+    const QString image = m_files.filePath(u"big.bin"_qs);
+    QVERIFY(!Run(Env("KELDA_MAKE_FIRMWARE"),
+                 {u"--size"_qs, u"8000000"_qs, u"--version"_qs, u"3.0.0"_qs, image})
+                 .isEmpty());
+    ToFirmwarePage();
+    const QString pcIf = Env("KELDA_PC_IF");
+    QVERIFY(!Run(u"tc"_qs, {u"qdisc"_qs, u"add"_qs, u"dev"_qs, pcIf, u"root"_qs, u"tbf"_qs,
+                            u"rate"_qs, u"16mbit"_qs, u"burst"_qs, u"64kb"_qs, u"latency"_qs,
+                            u"400ms"_qs})
+                 .isEmpty());
+    const QJsonObject before = State();
+    CTarn_ModeDlg* page = G_pModeDlg;
+    page->FileEdit()->setText(image);
+    bool gone = false;
+    CWatcher watcher([&](CWatcher& self) {
+        if (!gone && self.clock.elapsed() > 1500) {
+            gone = true;
+            Control({u"away"_qs});
+        }
+    });
+    QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
+    QVERIFY(WaitFor([&] { return !watcher.messages.isEmpty(); }, 3 * kResponseMs));
+    QTest::qWait(100);
+    qInfo("the upload to a vanished device was told after %lld ms: %s", watcher.firstMessage,
+          qPrintable(watcher.messages.join(u'|')));
+    QCOMPARE(watcher.messages, QStringList{kNoAnswer});
+    QVERIFY(watcher.firstMessage < kResponseMs * 3 / 2);
+    QVERIFY(watcher.maxGap < kMaxGapMs);
+    QCOMPARE(watcher.progressShown, -1);
+    QVERIFY(page->isVisible() && page->ApplyButton()->isEnabled());
+    QVERIFY(page->FileEdit()->text().isEmpty());
+
+    // Back again: whatever reaches the device now is the whole image or nothing.
+    QVERIFY(Control({u"back"_qs}));
+    QTest::qWait(8000);
+    Run(u"tc"_qs, {u"qdisc"_qs, u"del"_qs, u"dev"_qs, pcIf, u"root"_qs});
+    const QJsonObject after = State();
+    const QJsonValue upload = after[u"last_upload"];
+    qInfo("the device holds: %s", QJsonDocument(after[u"last_upload"].toObject())
+                                      .toJson(QJsonDocument::Compact)
+                                      .constData());
+    if (upload != before[u"last_upload"] && upload.isObject()) {
+        const QJsonObject got = upload.toObject();
+        QVERIFY(!got[u"valid"].toBool() || got[u"size"].toInt() == 8'000'000);
+    }
+    QCOMPARE(after[u"boot_count"], before[u"boot_count"]);
+    QCOMPARE(after[u"running"].toObject()[u"firmware"], before[u"running"].toObject()[u"firmware"]);
+}
+
+void TestFaultsEndToEnd::vanishDuringRebootWait()
+{
+    CWatcher loading;
+    Connect(loading, 30'000);
+    QVERIFY(SummaryStands());
+    QTest::mouseClick(G_pSummaryDlg->StepButton(Skin::Reset), Qt::LeftButton);
+    CTarn_SaveDlg* page = G_pSaveDlg;
+    QVERIFY(page->RebootRadio()->isChecked());
+    const int boots = State()[u"boot_count"].toInt();
+    bool gone = false;
+    // Once it has rebooted, well inside the wizard's wait, the device leaves the wire.
+    CWatcher watcher([&](CWatcher& self) {
+        if (!gone && self.progressShown >= 0 && self.clock.elapsed() - self.progressShown > 15'000) {
+            gone = true;
+            Control({u"away"_qs});
+        }
+    });
+    QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
+    QVERIFY(WaitFor([] { return G_pSearchDlg->isVisible(); }, kRebootWaitMs + 30'000));
+    QVERIFY(WaitFor([] { return !Scanning(); }, 15'000));
+    QTest::qWait(100);
+    const qint64 waited = watcher.progressGone - watcher.progressShown;
+    qInfo("%s stood %lld ms; the window waited %lld ms at most", qPrintable(
+          watcher.progressTexts.join(u'|')), waited, watcher.maxGap);
+    QVERIFY(gone);
+    QCOMPARE(watcher.progressTexts, QStringList{u"Rebooting...."_qs});
+    QVERIFY2(waited > kRebootWaitMs - 1000 && waited < kRebootWaitMs + 5000,
+             qPrintable(QString::number(waited)));
+    QVERIFY(watcher.maxGap < kMaxGapMs);
+    QCOMPARE(watcher.messages, QStringList());
+    QCOMPARE(G_pSearchDlg->m_strResult, u"Smart Repeater Not Found !"_qs);
+    QVERIFY(!G_pSearchDlg->ConnectButton()->isEnabled());
+    QCOMPARE(State()[u"boot_count"].toInt(), boots + 1);
+
+    QVERIFY(Control({u"back"_qs}));
+    QTest::mouseClick(G_pSearchDlg->ScanButton(), Qt::LeftButton);
+    CWatcher again;
+    Connect(again, 30'000);
+    QVERIFY(SummaryStands());
+}
+
+void TestFaultsEndToEnd::firmwareFileChanges_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("deleted") << u"deleted"_qs;
+    QTest::newRow("shrunk") << u"shrunk"_qs;
+    QTest::newRow("replaced by a bigger one") << u"bigger"_qs;
+}
+
+void TestFaultsEndToEnd::firmwareFileChanges()
+{
+    QFETCH(QString, change);
+    const QString image = m_files.filePath(u"fw-"_qs + change + u".bin"_qs);
+    const QString other = m_files.filePath(u"other.bin"_qs);
+    constexpr int kSize = 200'000;
+    QVERIFY(!Run(Env("KELDA_MAKE_FIRMWARE"),
+                 {u"--size"_qs, QString::number(kSize), u"--version"_qs, u"4.0.0"_qs, image})
+                 .isEmpty());
+    QVERIFY(!Run(Env("KELDA_MAKE_FIRMWARE"), {u"--size"_qs, u"300000"_qs, u"--version"_qs,
+                                              u"4.0.1"_qs, other})
+                 .isEmpty());
+    const qint64 imageBytes = QFileInfo(image).size();
+    ToFirmwarePage();
+    CTarn_ModeDlg* page = G_pModeDlg;
+    const QJsonObject before = State();
+    page->FileEdit()->setText(image);
+    CWatcher watcher;
+    QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
+    // The request is queued with the file's size; the bytes are read when it goes out, which
+    // is not before the event loop runs again.
+    if (change == u"deleted") {
+        QVERIFY(QFile::remove(image));
+    } else if (change == u"shrunk") {
+        QVERIFY(QFile::resize(image, imageBytes / 2));
+    } else {
+        QVERIFY(QFile::remove(image));
+        QVERIFY(QFile::copy(other, image));
+    }
+    QVERIFY(WaitFor([&] { return !watcher.messages.isEmpty(); }, 3 * kResponseMs));
+    QTest::qWait(100);
+    const QJsonObject upload = State()[u"last_upload"].toObject();
+    qInfo("%s: told %s; the device got %s", qPrintable(change),
+          qPrintable(watcher.messages.join(u'|')),
+          QJsonDocument(upload).toJson(QJsonDocument::Compact).constData());
+    QCOMPARE(watcher.messages, QStringList{kInvalidFile});
+    QCOMPARE(watcher.progressShown, -1);
+    QVERIFY(page->isVisible() && page->ApplyButton()->isEnabled());
+    QVERIFY(page->FileEdit()->text().isEmpty());
+    QCOMPARE(upload[u"valid"].toBool(), false);
+    QCOMPARE(upload[u"size"].toInteger(), imageBytes);
+    const QJsonObject after = State();
+    QCOMPARE(after[u"saved"].toObject()[u"firmware"], before[u"saved"].toObject()[u"firmware"]);
+    QCOMPARE(after[u"boot_count"], before[u"boot_count"]);
+}
+
+void TestFaultsEndToEnd::garbageDatagramsDuringScan()
+{
+    QVERIFY(WaitFor([] { return !Scanning(); }, 15'000));
+    QProcess flood;
+    flood.start(u"ip"_qs, {u"netns"_qs, u"exec"_qs, DeviceEnv("NS"), u"python3"_qs,
+                           QStringLiteral(KELDA_FLOOD), Env("KELDA_PC_IP"), u"6"_qs});
+    QVERIFY(flood.waitForStarted());
+    QTest::qWait(500);
+    for (int scan = 0; scan < 2; ++scan) {
+        QTest::mouseClick(G_pSearchDlg->ScanButton(), Qt::LeftButton);
+        QVERIFY(WaitFor([] { return Scanning(); }, 2000));
+        WaitForOneDevice();
+        _STRU_AP_INFO device;
+        QVERIFY(G_pSearchDlg->GetSelectedDevice(device));
+        QCOMPARE(device.strModel, DeviceEnv("MODEL"));
+        QCOMPARE(device.strSubnet, DeviceEnv("MASK"));
+        QCOMPARE(G_pSearchDlg->m_strResult, u"1 Smart Repeater Found !"_qs);
+    }
+    QVERIFY(flood.waitForFinished(30'000));
+    qInfo("%s random datagrams went to the PC during the scans",
+          flood.readAllStandardOutput().trimmed().constData());
+}
+
+void TestFaultsEndToEnd::unwritableLog()
+{
+    const QString log = QDir::homePath() + u"/breviklog.txt"_qs;
+    QVERIFY(QFileInfo(log).isDir());
+    CWatcher watcher;
+    Connect(watcher, 30'000);
+    QCOMPARE(watcher.messages, QStringList());
+    QVERIFY(SummaryStands());
+    QCOMPARE(ShownValues(), SummaryValues());
+    QVERIFY(QFileInfo(log).isDir());
+    QVERIFY(QDir(log).isEmpty());
+}
+
+int main(int argc, char* argv[])
+{
+    // The log and the lock of this run stay in a home of its own.
+    QTemporaryDir home;
+    QDir(home.path()).mkdir(u"run"_qs);
+    QFile::setPermissions(home.filePath(u"run"_qs),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // Root may write anywhere, so the log is kept out by a directory in its place.
+    if (qEnvironmentVariableIsSet("KELDA_FAULTS_LOG_BLOCKED"))
+        QDir(home.path()).mkdir(u"breviklog.txt"_qs);
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", home.filePath(u"run"_qs).toLocal8Bit());
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setFont(QFont(u"Verdana"_qs, 9));
+    CEnterEscFilter keyFilter;
+    app.installEventFilter(&keyFilter);
+    TestFaultsEndToEnd test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "faults_e2e.moc"
