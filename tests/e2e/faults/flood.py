@@ -25,7 +25,7 @@ def main():
             sent += 1
         except OSError:
             pass
-        time.sleep(0.002)
+        time.sleep(float(os.environ.get("FLOOD_PAUSE", "0.002")))
     print(sent)
     return 0
 
