@@ -32,6 +32,26 @@ int EncodeUnit(char16_t unit)
     return -1;
 }
 
+bool IsAscii(QStringView text)
+{
+    constexpr qsizetype kBlock = 64;
+    const char16_t* units = text.utf16();
+    const qsizetype size = text.size();
+    qsizetype i = 0;
+    for (; i + kBlock <= size; i += kBlock) {
+        char16_t bits = 0;
+        for (qsizetype k = 0; k < kBlock; ++k)
+            bits |= units[i + k];
+        if (bits >= 0x80)
+            return false;
+    }
+    for (; i < size; ++i) {
+        if (units[i] >= 0x80)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QByteArray ToAnsi(QStringView text)
@@ -73,6 +93,16 @@ QByteArray ToAnsi(QStringView text)
         }
     }
     out.truncate(written);
+    return out;
+}
+
+QByteArray MoveToAnsi(QString&& text)
+{
+    // Below 0x80 the code page is ASCII, as Latin-1 is.
+    if (IsAscii(text))
+        return std::move(text).toLatin1();
+    QByteArray out = ToAnsi(text);
+    text.clear();
     return out;
 }
 

@@ -157,6 +157,8 @@ void CWEBManager::Pump()
         head.dwTimeout = kConnectTimeout;
         break;
     case kWebConnected:
+        // Only `head` holds the request now, so that sending can use up its text.
+        G_mWebQueue.first().strData.clear();
         SendRequest(head);
         head.dwTimeout = kResponseTimeout;
         head.strData.clear();
@@ -180,18 +182,24 @@ bool CWEBManager::ConnectDevice(const QString& address)
     return true;
 }
 
-void CWEBManager::SendRequest(const _STRU_WEB_DATA& record)
+void CWEBManager::SendRequest(_STRU_WEB_DATA& record)
 {
-    QByteArray bytes = ToAnsi(record.strData);
+    const bool upload = !record.strFileName.isEmpty();
+    // Where the file goes, found in the text before the text becomes bytes.
+    qsizetype offset = -1;
+    if (upload) {
+        if (const qsizetype placeholder = record.strData.indexOf(u"?????"); placeholder >= 0)
+            offset = ToAnsi(QStringView(record.strData).left(placeholder)).size();
+    }
+    // An upload's text is twice its image: it becomes the bytes rather than stay beside them.
+    QByteArray bytes = MoveToAnsi(std::move(record.strData));
     // The byte count is fixed here, before any file is spliced in.
     if (const qsizetype zero = bytes.indexOf('\0'); zero >= 0)
         bytes.truncate(zero);
 
-    if (!record.strFileName.isEmpty()) {
+    if (upload) {
         WriteLog("HTML Upload...");
-        const qsizetype placeholder = record.strData.indexOf(u"?????");
-        if (placeholder >= 0) {
-            const qsizetype offset = ToAnsi(QStringView(record.strData).left(placeholder)).size();
+        if (offset >= 0) {
             // As long as the image: eight at a time.
             const char* text = bytes.constData();
             qsizetype run = 0;

@@ -53,7 +53,8 @@ private:
     void OnConnect(int error);
     void OnReceive();
     void OnClose(int error);
-    void SendRequest(const _STRU_WEB_DATA& record);
+    // Uses up the record's request text.
+    void SendRequest(_STRU_WEB_DATA& record);
     void StartRouteWorker(const _STRU_WEB_DATA& record);
     void CollectRouteWorker();
     void StopRouteWorker();

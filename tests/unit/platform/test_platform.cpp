@@ -16,6 +16,7 @@ private slots:
     void codePageHighRange();
     void codePageReplacesWhatItCannotHold();
     void codePageLongTextAsItsCharacters();
+    void codePageMoveConvertsInPlace();
     void tickSourceCanSitAtTheWrap();
     void secondInstanceIsRefusedUntilTheFirstEnds();
 };
@@ -113,6 +114,30 @@ void TestPlatform::codePageLongTextAsItsCharacters()
             }
         }
         QCOMPARE(ToAnsi(text), expected);
+    }
+}
+
+void TestPlatform::codePageMoveConvertsInPlace()
+{
+    // Plain ASCII nobody shares becomes the bytes in its own buffer; anything else converts as
+    // ToAnsi does. Either way the text is used up.
+    QString ascii = QString(1000, u'?') + u"GET / HTTP/1.1\r\n"_qs;
+    const QByteArray asciiBytes = ToAnsi(ascii);
+    const void* buffer = ascii.constData();
+    const QByteArray moved = MoveToAnsi(std::move(ascii));
+    QCOMPARE(moved, asciiBytes);
+    QCOMPARE(static_cast<const void*>(moved.constData()), buffer);
+
+    const QString kept = u"shared"_qs + QString(100, u'x');
+    QString shared = kept;
+    QCOMPARE(MoveToAnsi(std::move(shared)), ToAnsi(kept));
+    QCOMPARE(kept.size(), 106);
+
+    for (const QString& text : {QString(200, u'a') + u"\u20ac\u0100\U0001F600"_qs,
+                                u"\u00e9"_qs + QString(70, u'b'), QString(QChar(0x80))}) {
+        QString copy = text;
+        copy.detach();
+        QCOMPARE(MoveToAnsi(std::move(copy)), ToAnsi(text));
     }
 }
 

@@ -561,11 +561,21 @@ void TestWebManager::uploadSplicesTheFile_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("placeholder");
     QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QByteArray>("beforeSent");
     const QByteArray binary("\x00\x01\xff\x80?\r\n", 7);
-    QTest::newRow("exact, zero bytes included") << binary << 7 << binary;
-    QTest::newRow("file grew since") << QByteArray("0123456789") << 6 << QByteArray("012345");
-    QTest::newRow("file shrank since") << QByteArray("abcdef") << 9 << QByteArray("abcdef???");
-    QTest::newRow("file gone") << QByteArray() << 6 << QByteArray("??????");
+    const QString part = u"--b\r\n"_qs;
+    QTest::newRow("exact, zero bytes included")
+        << binary << 7 << binary << part << QByteArray("--b\r\n");
+    QTest::newRow("file grew since")
+        << QByteArray("0123456789") << 6 << QByteArray("012345") << part << QByteArray("--b\r\n");
+    QTest::newRow("file shrank since")
+        << QByteArray("abcdef") << 9 << QByteArray("abcdef???") << part << QByteArray("--b\r\n");
+    QTest::newRow("file gone") << QByteArray() << 6 << QByteArray("??????") << part
+                               << QByteArray("--b\r\n");
+    // Text before the file that only the code page holds: one byte a character all the same.
+    QTest::newRow("code page text before the file")
+        << binary << 7 << binary << u"--\u00fc\u20ac\r\n"_qs << QByteArray("--\xfc\x80\r\n");
 }
 
 void TestWebManager::uploadSplicesTheFile()
@@ -573,6 +583,8 @@ void TestWebManager::uploadSplicesTheFile()
     QFETCH(QByteArray, content);
     QFETCH(int, placeholder);
     QFETCH(QByteArray, sent);
+    QFETCH(QString, before);
+    QFETCH(QByteArray, beforeSent);
     QTemporaryDir dir;
     const QString path = dir.filePath(u"fw.bin"_qs);
     if (!content.isEmpty()) {
@@ -587,13 +599,14 @@ void TestWebManager::uploadSplicesTheFile()
         socket->disconnectFromHost();
     };
     const QString head = u"POST /goform/formUpload HTTP/1.1\r\nContent-Length: %1\r\n\r\n"_qs;
-    const QString body = u"--b\r\n"_qs + QString(placeholder, u'?') + u"\r\n--b--\r\n"_qs;
-    const QString request = head.arg(body.size()) + body;
-    m_web->AddCommand(u"UPLOAD"_qs, request, kDevice, kSubnet, path);
+    const QString body = before + QString(placeholder, u'?') + u"\r\n--b--\r\n"_qs;
+    // Handed over as the console does, so that nothing else shares the text.
+    m_web->AddCommand(u"UPLOAD"_qs, head.arg(body.size()) + body, kDevice, kSubnet, path);
     QVERIFY(PumpUntil([] { return !G_mWebDone.isEmpty(); }));
     QCOMPARE(G_mWebDone.first().dwResult, 4);
     QCOMPARE(device.requests.size(), 1);
-    const QByteArray expected = head.arg(body.size()).toLatin1() + "--b\r\n" + sent + "\r\n--b--\r\n";
+    const QByteArray expected =
+        head.arg(body.size()).toLatin1() + beforeSent + sent + "\r\n--b--\r\n";
     QCOMPARE(device.requests.first(), expected);
     const QByteArray log = ReadLog();
     QVERIFY(log.contains("HTML Upload..."));
