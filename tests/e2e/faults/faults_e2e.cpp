@@ -38,9 +38,8 @@
 namespace
 {
 
-// The wizard's own limits: a response may take 18 s, a connect 10 s.
+// The wizard's own limit: a response may take 18 s.
 constexpr int kResponseMs = 18'000;
-constexpr int kConnectMs = 10'000;
 constexpr int kRebootWaitMs = 44'000;
 // Longest stretch the window may go unserved: the loading chain blocks it for its 1 s pause
 // on purpose; the rest is headroom for a loaded machine or a sanitizer build.
@@ -323,7 +322,8 @@ void TestFaultsEndToEnd::loadingChain_data()
     QTest::newRow("slow") << u"slow"_qs << QString() << 3 * kResponseMs;
     QTest::newRow("huge") << u"huge"_qs << kCannotConnect << kResponseMs;
     QTest::newRow("silent") << u"silent"_qs << kCannotConnect << 2 * kResponseMs;
-    QTest::newRow("refuse") << u"refuse"_qs << kCannotConnect << kConnectMs + kResponseMs;
+    // On another subnet the address of the wizard's own is prepared first.
+    QTest::newRow("refuse") << u"refuse"_qs << kCannotConnect << 3 * kResponseMs;
 }
 
 void TestFaultsEndToEnd::loadingChain()
@@ -356,8 +356,9 @@ void TestFaultsEndToEnd::loadingChain()
         QVERIFY(!G_pTarnDlg->isVisible());
     }
     if (fault == u"huge") {
-        // The response stops at 64 Mi characters, two bytes each; the rest is headroom.
-        QVERIFY(StatusKiB("VmHWM:") - rssBefore < 400 * 1024);
+        // The response stops at 64 Mi characters, two bytes each, 128 MiB; a sanitizer's
+        // quarantine of freed blocks roughly triples what stays resident.
+        QVERIFY(StatusKiB("VmHWM:") - rssBefore < 640 * 1024);
     }
     // The device is usable again once it behaves.
     QVERIFY(Control({u"fault"_qs, u"none"_qs}));
