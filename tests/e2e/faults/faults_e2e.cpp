@@ -392,6 +392,10 @@ void TestFaultsEndToEnd::vanishDuringLoading()
     QCOMPARE(watcher.messages, QStringList{kCannotConnect});
     QVERIFY(watcher.maxGap < kMaxGapMs);
     QVERIFY(G_pSearchDlg->isVisible() && !G_pTarnDlg->isVisible());
+    // On another subnet the device was reached through an address of the wizard's own;
+    // cleanup sees it gone with the wizard.
+    if (Env("KELDA_NETNS_TOPOLOGY") == u"other")
+        QVERIFY(whileConnected.contains("inet 192.168.77."));
 
     // Back on the wire: found and loaded again.
     QVERIFY(Control({u"back"_qs}));
@@ -434,7 +438,7 @@ void TestFaultsEndToEnd::vanishDuringUpload()
     qInfo("the upload to a vanished device was told after %lld ms: %s", watcher.firstMessage,
           qPrintable(watcher.messages.join(u'|')));
     QCOMPARE(watcher.messages, QStringList{kNoAnswer});
-    QVERIFY(watcher.firstMessage < kResponseMs * 3 / 2);
+    QVERIFY(watcher.firstMessage < 2 * kResponseMs);
     QVERIFY(watcher.maxGap < kMaxGapMs);
     QCOMPARE(watcher.progressShown, -1);
     QVERIFY(page->isVisible() && page->ApplyButton()->isEnabled());
