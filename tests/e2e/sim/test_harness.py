@@ -1,9 +1,11 @@
 """The harness itself: exit status, teardown on signals, the skip without privileges."""
 
 import os
+import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
@@ -81,10 +83,15 @@ class Harness(unittest.TestCase):
         return count
 
     def test_skips_without_privileges(self):
-        result = subprocess.run(["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
-                                 NETNS, "with", "same", "--", "true"],
-                                capture_output=True, text=True, timeout=60,
-                                env=dict(os.environ, KELDA_NETNS_LEDGER="/dev/null"))
+        # A copy the unprivileged user can reach: a clone under /root is closed to it.
+        with tempfile.TemporaryDirectory(prefix="kelda-netns-") as place:
+            os.chmod(place, 0o755)
+            script = os.path.join(place, "netns")
+            shutil.copy(NETNS, script)
+            result = subprocess.run(["setpriv", "--reuid=65534", "--regid=65534",
+                                     "--clear-groups", script, "with", "same", "--", "true"],
+                                    capture_output=True, text=True, timeout=60, cwd=place,
+                                    env=dict(os.environ, KELDA_NETNS_LEDGER="/dev/null"))
         self.assertEqual(result.returncode, 77, result.stderr)
         self.assertIn("Skipping", result.stderr)
 
