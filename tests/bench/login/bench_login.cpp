@@ -15,6 +15,7 @@
 #include "platform/windowtimers.h"
 #include "protocol/tarndlg.h"
 #include "session/webdata.h"
+#include "tests/e2e/support/wizardrun.h"
 
 #include <QApplication>
 #include <QDir>
@@ -47,23 +48,6 @@ QElapsedTimer g_clock;
 double Now()
 {
     return g_clock.nsecsElapsed() / 1e6;
-}
-
-bool WaitFor(const std::function<bool()>& condition, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
-
-bool Scanning()
-{
-    return G_pSearchDlg && G_pSearchDlg->Timers()->IsRunning(CSearchDlg::kAnimationTimer);
 }
 
 bool IsTimerOf(QObject* object, QWidget* owner, int interval)
@@ -155,13 +139,13 @@ int Measure(int runs)
             if (!G_pSearchDlg->isVisible())
                 return Fail("the Locate step did not lead back");
         }
-        if (!WaitFor([] { return !Scanning(); }, 15'000) ||
+        if (!WaitFor([] { return !Scanning(); }, 15'000, 5) ||
             !G_pSearchDlg->ConnectButton()->isEnabled())
             return Fail("no device found");
         // Pressed at a phase of the queue timer that moves on by an even step from run to
         // run, so that the runs sweep the phases instead of falling on one by chance.
         const qsizetype ticks = watch.queueTicks.size();
-        if (!WaitFor([&] { return watch.queueTicks.size() > ticks; }, 2000))
+        if (!WaitFor([&] { return watch.queueTicks.size() > ticks; }, 2000, 5))
             return Fail("the queue timer does not tick");
         QTest::qWait(int(20 + kQueuePeriod * run / runs));
         watch.Reset();
@@ -224,17 +208,6 @@ int Measure(int runs)
 int main(int argc, char* argv[])
 {
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 7;
-    // The log and the lock of this run stay in a home of its own.
-    QTemporaryDir home;
-    QDir(home.path()).mkdir(u"run"_qs);
-    QFile::setPermissions(home.filePath(u"run"_qs),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", home.filePath(u"run"_qs).toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setFont(QFont(u"Verdana"_qs, 9));
-    CEnterEscFilter keyFilter;
-    app.installEventFilter(&keyFilter);
+    CIsolatedWizardApp app(argc, argv);
     return Measure(runs);
 }

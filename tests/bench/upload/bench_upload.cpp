@@ -16,6 +16,7 @@
 #include "platform/windowtimers.h"
 #include "protocol/tarndlg.h"
 #include "session/webdata.h"
+#include "tests/e2e/support/wizardrun.h"
 
 #include <QApplication>
 #include <QDir>
@@ -61,23 +62,6 @@ bool ResetPeak()
 {
     QFile file(u"/proc/self/clear_refs"_qs);
     return file.open(QIODevice::WriteOnly) && file.write("5") == 1;
-}
-
-bool WaitFor(const std::function<bool()>& condition, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
-
-bool Scanning()
-{
-    return G_pSearchDlg && G_pSearchDlg->Timers()->IsRunning(CSearchDlg::kAnimationTimer);
 }
 
 bool UploadAboutToGo()
@@ -132,7 +116,8 @@ int Run(const QString& firmware)
     frame->show();
     if (!QTest::qWaitForWindowExposed(frame.get()))
         return Fail("the frame did not show");
-    if (!WaitFor([] { return !Scanning(); }, 15'000) || !G_pSearchDlg->ConnectButton()->isEnabled())
+    if (!WaitFor([] { return !Scanning(); }, 15'000, 5) ||
+        !G_pSearchDlg->ConnectButton()->isEnabled())
         return Fail("no device found");
     // Returns once "Loading...." has ended: its run is modal.
     QTest::mouseClick(G_pSearchDlg->ConnectButton(), Qt::LeftButton);
@@ -178,7 +163,7 @@ int Run(const QString& firmware)
     look.start(2);
     const double applied = UnixNow();
     QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
-    if (!WaitFor([&] { return handled != 0; }, 120'000))
+    if (!WaitFor([&] { return handled != 0; }, 120'000, 5))
         return Fail("no answer to the upload");
     QTest::qWait(50);
     look.stop();
@@ -208,17 +193,6 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: bench_upload FIRMWARE_FILE\n");
         return 2;
     }
-    // The log and the lock of this run stay in a home of its own.
-    QTemporaryDir home;
-    QDir(home.path()).mkdir(u"run"_qs);
-    QFile::setPermissions(home.filePath(u"run"_qs),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", home.filePath(u"run"_qs).toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setFont(QFont(u"Verdana"_qs, 9));
-    CEnterEscFilter keyFilter;
-    app.installEventFilter(&keyFilter);
+    CIsolatedWizardApp app(argc, argv);
     return Run(QString::fromLocal8Bit(argv[1]));
 }

@@ -20,6 +20,7 @@
 #include "pages/summarydlg.h"
 #include "platform/windowtimers.h"
 #include "protocol/tarndlg.h"
+#include "tests/e2e/support/wizardrun.h"
 
 #include <QApplication>
 #include <QDir>
@@ -44,53 +45,6 @@ namespace
 constexpr int kRebootWaitMs = 44'000;
 constexpr int kUpgradeWaitMs = 132'000;
 
-QString Env(const char* name)
-{
-    return qEnvironmentVariable(name);
-}
-
-QString DeviceEnv(const char* field)
-{
-    return qEnvironmentVariable((QByteArray("KELDA_DEV1_") + field).constData());
-}
-
-bool WaitFor(const std::function<bool()>& condition, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
-QByteArray Run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60'000) || process.exitCode() != 0) {
-        qWarning("%s %s failed: %s", qPrintable(program), qPrintable(arguments.join(u' ')),
-                 process.readAllStandardError().constData());
-        return {};
-    }
-    return process.readAllStandardOutput().append('\n');
-}
-
-bool Control(const QStringList& words)
-{
-    return !Run(Env("KELDA_SIM_CTL"), QStringList{DeviceEnv("CONTROL")} + words).isEmpty();
-}
-
-// The simulated device's state file; its texts hold one character per byte.
-QJsonObject State()
-{
-    QFile file(DeviceEnv("STATE"));
-    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
-                                          : QJsonObject();
-}
-
 QJsonObject Running()
 {
     return State()[u"running"].toObject();
@@ -99,17 +53,6 @@ QJsonObject Running()
 int BootCount()
 {
     return State()[u"boot_count"].toInt();
-}
-
-// The thirteen values the summary must show for the device, by the Locate test's own helper.
-QStringList SummaryValues()
-{
-    const QByteArray out =
-        Run(u"python3"_qs, {QStringLiteral(KELDA_SIMDEVICE), u"values"_qs, u"1"_qs});
-    QStringList values;
-    for (const QJsonValue& value : QJsonDocument::fromJson(out).array())
-        values.append(value.toString());
-    return values;
 }
 
 QString MakeFirmware(const QString& path, const QStringList& options)
@@ -166,28 +109,6 @@ QList<QByteArray> LinesOf(const QList<Request>& requests)
         qInfo("device heard: %s", request.line.constData());
     }
     return lines;
-}
-
-QImage Screen(QWidget* frame, QWidget* dialog = nullptr)
-{
-    QImage image = frame->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    if (dialog && dialog->isVisible()) {
-        QPainter painter(&image);
-        painter.drawImage(dialog->pos() - frame->pos(), dialog->grab().toImage());
-    }
-    return image;
-}
-
-void Save(const QImage& image, const QString& name)
-{
-    const QString dir = QStringLiteral(KELDA_SCREENSHOT_DIR);
-    QDir().mkpath(dir);
-    image.save(dir + u"/e2e_"_qs + name + u".png"_qs);
-}
-
-bool Scanning()
-{
-    return G_pSearchDlg && G_pSearchDlg->Timers()->IsRunning(CSearchDlg::kAnimationTimer);
 }
 
 // A press with the left button at `pos` of `page`, delivered to whichever control is there.
@@ -587,20 +508,7 @@ void TestConfigPagesEndToEnd::factoryReset()
 
 int main(int argc, char* argv[])
 {
-    // The log and the lock of this run stay in a home of its own.
-    QTemporaryDir home;
-    QDir(home.path()).mkdir(u"run"_qs);
-    QFile::setPermissions(home.filePath(u"run"_qs),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", home.filePath(u"run"_qs).toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setFont(QFont(u"Verdana"_qs, 9));
-    CEnterEscFilter keyFilter;
-    app.installEventFilter(&keyFilter);
-    TestConfigPagesEndToEnd test;
-    return QTest::qExec(&test, argc, argv);
+    return RunWizardTest<TestConfigPagesEndToEnd>(argc, argv);
 }
 
 #include "config_e2e.moc"

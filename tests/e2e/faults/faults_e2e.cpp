@@ -17,6 +17,7 @@
 #include "pages/summarydlg.h"
 #include "platform/windowtimers.h"
 #include "protocol/tarndlg.h"
+#include "tests/e2e/support/wizardrun.h"
 
 #include <QApplication>
 #include <QDir>
@@ -49,62 +50,6 @@ const QString kCannotConnect = u"Cannot Connect to Repeater."_qs;
 const QString kNoAnswer =
     u"Please temporary turn off the firewall and antivirus programs and try again."_qs;
 const QString kInvalidFile = u"Invalid file format!"_qs;
-
-QString Env(const char* name)
-{
-    return qEnvironmentVariable(name);
-}
-
-QString DeviceEnv(const char* field)
-{
-    return qEnvironmentVariable((QByteArray("KELDA_DEV1_") + field).constData());
-}
-
-bool WaitFor(const std::function<bool()>& condition, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
-QByteArray Run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60'000) || process.exitCode() != 0) {
-        qWarning("%s %s failed: %s", qPrintable(program), qPrintable(arguments.join(u' ')),
-                 process.readAllStandardError().constData());
-        return {};
-    }
-    return process.readAllStandardOutput().append('\n');
-}
-
-bool Control(const QStringList& words)
-{
-    return !Run(Env("KELDA_SIM_CTL"), QStringList{DeviceEnv("CONTROL")} + words).isEmpty();
-}
-
-QJsonObject State()
-{
-    QFile file(DeviceEnv("STATE"));
-    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
-                                          : QJsonObject();
-}
-
-QStringList SummaryValues()
-{
-    const QByteArray out =
-        Run(u"python3"_qs, {QStringLiteral(KELDA_SIMDEVICE), u"values"_qs, u"1"_qs});
-    QStringList values;
-    for (const QJsonValue& value : QJsonDocument::fromJson(out).array())
-        values.append(value.toString());
-    return values;
-}
 
 QStringList ShownValues()
 {
@@ -151,11 +96,6 @@ QList<qint64> UdpCounters()
                 fields.value(names.indexOf("NoPorts")).toLongLong()};
     }
     return {};
-}
-
-bool Scanning()
-{
-    return G_pSearchDlg && G_pSearchDlg->Timers()->IsRunning(CSearchDlg::kAnimationTimer);
 }
 
 bool SummaryStands()
@@ -418,10 +358,10 @@ void TestFaultsEndToEnd::vanishDuringUpload()
                  .isEmpty());
     ToFirmwarePage();
     const QString pcIf = Env("KELDA_PC_IF");
-    QVERIFY(!Run(u"tc"_qs, {u"qdisc"_qs, u"add"_qs, u"dev"_qs, pcIf, u"root"_qs, u"tbf"_qs,
-                            u"rate"_qs, u"16mbit"_qs, u"burst"_qs, u"64kb"_qs, u"latency"_qs,
-                            u"400ms"_qs})
-                 .isEmpty());
+    QVERIFY(
+        !Run(u"tc"_qs, {u"qdisc"_qs, u"add"_qs, u"dev"_qs, pcIf, u"root"_qs, u"tbf"_qs, u"rate"_qs,
+                        u"16mbit"_qs, u"burst"_qs, u"64kb"_qs, u"latency"_qs, u"400ms"_qs})
+             .isEmpty());
     const QJsonObject before = State();
     CTarn_ModeDlg* page = G_pModeDlg;
     page->FileEdit()->setText(image);
@@ -450,9 +390,9 @@ void TestFaultsEndToEnd::vanishDuringUpload()
     Run(u"tc"_qs, {u"qdisc"_qs, u"del"_qs, u"dev"_qs, pcIf, u"root"_qs});
     const QJsonObject after = State();
     const QJsonValue upload = after[u"last_upload"];
-    qInfo("the device holds: %s", QJsonDocument(after[u"last_upload"].toObject())
-                                      .toJson(QJsonDocument::Compact)
-                                      .constData());
+    qInfo(
+        "the device holds: %s",
+        QJsonDocument(after[u"last_upload"].toObject()).toJson(QJsonDocument::Compact).constData());
     if (upload != before[u"last_upload"] && upload.isObject()) {
         const QJsonObject got = upload.toObject();
         QVERIFY(!got[u"valid"].toBool() || got[u"size"].toInt() == 8'000'000);
@@ -473,7 +413,8 @@ void TestFaultsEndToEnd::vanishDuringRebootWait()
     bool gone = false;
     // Once it has rebooted, well inside the wizard's wait, the device leaves the wire.
     CWatcher watcher([&](CWatcher& self) {
-        if (!gone && self.progressShown >= 0 && self.clock.elapsed() - self.progressShown > 15'000) {
+        if (!gone && self.progressShown >= 0 &&
+            self.clock.elapsed() - self.progressShown > 15'000) {
             gone = true;
             Control({u"away"_qs});
         }
@@ -483,8 +424,8 @@ void TestFaultsEndToEnd::vanishDuringRebootWait()
     QVERIFY(WaitFor([] { return !Scanning(); }, 15'000));
     QTest::qWait(100);
     const qint64 waited = watcher.progressGone - watcher.progressShown;
-    qInfo("%s stood %lld ms; the window waited %lld ms at most", qPrintable(
-          watcher.progressTexts.join(u'|')), waited, watcher.maxGap);
+    qInfo("%s stood %lld ms; the window waited %lld ms at most",
+          qPrintable(watcher.progressTexts.join(u'|')), waited, watcher.maxGap);
     QVERIFY(gone);
     QCOMPARE(watcher.progressTexts, QStringList{u"Rebooting...."_qs});
     QVERIFY2(waited > kRebootWaitMs - 1000 && waited < kRebootWaitMs + 5000,
@@ -519,8 +460,8 @@ void TestFaultsEndToEnd::firmwareFileChanges()
     QVERIFY(!Run(Env("KELDA_MAKE_FIRMWARE"),
                  {u"--size"_qs, QString::number(kSize), u"--version"_qs, u"4.0.0"_qs, image})
                  .isEmpty());
-    QVERIFY(!Run(Env("KELDA_MAKE_FIRMWARE"), {u"--size"_qs, u"300000"_qs, u"--version"_qs,
-                                              u"4.0.1"_qs, other})
+    QVERIFY(!Run(Env("KELDA_MAKE_FIRMWARE"),
+                 {u"--size"_qs, u"300000"_qs, u"--version"_qs, u"4.0.1"_qs, other})
                  .isEmpty());
     const qint64 imageBytes = QFileInfo(image).size();
     ToFirmwarePage();
@@ -598,23 +539,7 @@ void TestFaultsEndToEnd::unwritableLog()
 
 int main(int argc, char* argv[])
 {
-    // The log and the lock of this run stay in a home of its own.
-    QTemporaryDir home;
-    QDir(home.path()).mkdir(u"run"_qs);
-    QFile::setPermissions(home.filePath(u"run"_qs),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    // Root may write anywhere, so the log is kept out by a directory in its place.
-    if (qEnvironmentVariableIsSet("KELDA_FAULTS_LOG_BLOCKED"))
-        QDir(home.path()).mkdir(u"breviklog.txt"_qs);
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", home.filePath(u"run"_qs).toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setFont(QFont(u"Verdana"_qs, 9));
-    CEnterEscFilter keyFilter;
-    app.installEventFilter(&keyFilter);
-    TestFaultsEndToEnd test;
-    return QTest::qExec(&test, argc, argv);
+    return RunWizardTest<TestFaultsEndToEnd>(argc, argv);
 }
 
 #include "faults_e2e.moc"

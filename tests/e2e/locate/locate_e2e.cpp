@@ -18,6 +18,7 @@
 #include "protocol/diaglog.h"
 #include "protocol/statusvalues.h"
 #include "protocol/tarndlg.h"
+#include "tests/e2e/support/wizardrun.h"
 
 #include <QApplication>
 #include <QDir>
@@ -38,20 +39,10 @@
 namespace
 {
 
-QString Env(const QString& name)
-{
-    return qEnvironmentVariable(name.toLatin1().constData());
-}
-
-QString DeviceEnv(int device, const char* field)
-{
-    return Env(u"KELDA_DEV%1_%2"_qs.arg(device).arg(QString::fromLatin1(field)));
-}
-
 // "001a2b3c4d5e" as the list shows it.
 QString ListedMAC(int device)
 {
-    const QString hex = DeviceEnv(device, "MAC").toUpper();
+    const QString hex = DeviceEnv("MAC", device).toUpper();
     QStringList pairs;
     for (int i = 0; i < hex.size(); i += 2)
         pairs.append(hex.mid(i, 2));
@@ -61,7 +52,7 @@ QString ListedMAC(int device)
 // Times of the datagrams a device has received, from its record file.
 QList<double> ReceivedDatagrams(int device)
 {
-    QFile file(DeviceEnv(device, "RECORD"));
+    QFile file(DeviceEnv("RECORD", device));
     QList<double> times;
     if (!file.open(QIODevice::ReadOnly))
         return times;
@@ -82,69 +73,6 @@ QList<double> ReceivedDatagrams(int device)
         pos = end + 1 + length + 1;
     }
     return times;
-}
-
-QByteArray Run(const QString& program, const QStringList& arguments, int timeoutMs = 60'000)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(timeoutMs) || process.exitCode() != 0) {
-        qWarning("%s %s failed: %s", qPrintable(program), qPrintable(arguments.join(u' ')),
-                 process.readAllStandardError().constData());
-        return {};
-    }
-    return process.readAllStandardOutput();
-}
-
-bool Control(int device, const QStringList& words)
-{
-    return !Run(Env(u"KELDA_SIM_CTL"_qs), QStringList{DeviceEnv(device, "CONTROL")} + words)
-                .isEmpty();
-}
-
-QStringList SimDevice(const QString& command, int device)
-{
-    const QByteArray out =
-        Run(u"python3"_qs, {QStringLiteral(KELDA_SIMDEVICE), command, QString::number(device)});
-    QStringList values;
-    for (const QJsonValue& value : QJsonDocument::fromJson(out).array())
-        values.append(value.toString());
-    return values;
-}
-
-bool WaitFor(const std::function<bool()>& condition, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
-void Save(const QImage& image, const QString& name)
-{
-    const QString dir = QStringLiteral(KELDA_SCREENSHOT_DIR);
-    QDir().mkpath(dir);
-    image.save(dir + u"/e2e_"_qs + name + u".png"_qs);
-}
-
-// The frame with its dialogs drawn where they stand, as the screen would show them.
-QImage Screen(QWidget* frame, QWidget* dialog = nullptr)
-{
-    QImage image = frame->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    if (dialog && dialog->isVisible()) {
-        QPainter painter(&image);
-        painter.drawImage(dialog->pos() - frame->pos(), dialog->grab().toImage());
-    }
-    return image;
-}
-
-bool Scanning()
-{
-    return G_pSearchDlg && G_pSearchDlg->Timers()->IsRunning(CSearchDlg::kAnimationTimer);
 }
 
 QStringList ListedColumn(int column)
@@ -287,12 +215,12 @@ void TestLocateEndToEnd::oneDeviceFound()
     QVERIFY(G_pSearchDlg->ScanButton()->isEnabled());
     _STRU_AP_INFO device;
     QVERIFY(G_pSearchDlg->GetSelectedDevice(device));
-    QCOMPARE(device.strModel, DeviceEnv(1, "MODEL"));
+    QCOMPARE(device.strModel, DeviceEnv("MODEL", 1));
     QCOMPARE(device.strMAC, ListedMAC(1));
-    QCOMPARE(device.strIP, DeviceEnv(1, "IP"));
-    QCOMPARE(device.strSubnet, DeviceEnv(1, "MASK"));
-    QCOMPARE(device.strUserName, DeviceEnv(1, "USER"));
-    QCOMPARE(device.strPassword, DeviceEnv(1, "PASSWORD"));
+    QCOMPARE(device.strIP, DeviceEnv("IP", 1));
+    QCOMPARE(device.strSubnet, DeviceEnv("MASK", 1));
+    QCOMPARE(device.strUserName, DeviceEnv("USER", 1));
+    QCOMPARE(device.strPassword, DeviceEnv("PASSWORD", 1));
     Save(Screen(m_frame.get()), u"locate_found"_qs);
 
     // A press below the last row leaves nothing selected; a press on the row selects it again.
@@ -346,7 +274,7 @@ void TestLocateEndToEnd::CheckSummaryShows(int device)
     QCOMPARE(G_pSummaryDlg->EnableRadio()->isChecked(), dhcp);
     QCOMPARE(G_pSummaryDlg->DisableRadio()->isChecked(), !dhcp);
     QCOMPARE(G_pSummaryDlg->EnableRadio()->isEnabled(), dhcp);
-    QCOMPARE(G_mstrIPAddress, DeviceEnv(device, "IP"));
+    QCOMPARE(G_mstrIPAddress, DeviceEnv("IP", device));
     QCOMPARE(G_mstrMACAddress, ListedMAC(device));
     QCOMPARE(G_pSummaryDlg->IPLabel()->Text(), G_mstrIPAddress);
     QCOMPARE(G_pSummaryDlg->MACLabel()->Text(), G_mstrMACAddress);
@@ -370,31 +298,31 @@ void TestLocateEndToEnd::connectLoadsTheSummary()
         QVERIFY(
             !G_pSummaryDlg->Value(CTarn_SummaryDlg::kFirstValue + i)->GetWindowText().isEmpty());
 
-    QCOMPARE(G_mstrUserName, DeviceEnv(1, "USER"));
-    QCOMPARE(G_mstrPassword, DeviceEnv(1, "PASSWORD"));
+    QCOMPARE(G_mstrUserName, DeviceEnv("USER", 1));
+    QCOMPARE(G_mstrPassword, DeviceEnv("PASSWORD", 1));
     QCOMPARE(G_mstrAuthorization,
              QString::fromLatin1(
-                 (DeviceEnv(1, "USER") + u':' + DeviceEnv(1, "PASSWORD")).toLatin1().toBase64()));
+                 (DeviceEnv("USER", 1) + u':' + DeviceEnv("PASSWORD", 1)).toLatin1().toBase64()));
     QFile log(LogFilePath());
     QVERIFY(log.open(QIODevice::ReadOnly));
     QVERIFY(log.readAll().contains(
         u"G_mstrUserName=%1 G_mstrPassword=%2 G_mstrIPAddress=%3 "
         u"G_mstrMACAddress=%4"_qs
-            .arg(DeviceEnv(1, "USER"), DeviceEnv(1, "PASSWORD"), DeviceEnv(1, "IP"), ListedMAC(1))
+            .arg(DeviceEnv("USER", 1), DeviceEnv("PASSWORD", 1), DeviceEnv("IP", 1), ListedMAC(1))
             .toLatin1()));
     Save(watcher.loading, u"loading"_qs);
     Save(Screen(m_frame.get()), u"summary"_qs);
 
     // On another subnet the connect borrowed an address of the device's subnet; closing the
     // program gives it back.
-    const QString pcInterface = Env(u"KELDA_PC_IF"_qs);
-    const QString prefix = DeviceEnv(1, "IP").section(u'.', 0, 2) + u'.';
+    const QString pcInterface = Env("KELDA_PC_IF");
+    const QString prefix = DeviceEnv("IP", 1).section(u'.', 0, 2) + u'.';
     auto borrowed = [&] {
         return QString::fromLatin1(Run(u"ip"_qs, {u"-4"_qs, u"-o"_qs, u"addr"_qs, u"show"_qs,
                                                   u"dev"_qs, pcInterface}))
             .contains(u" "_qs + prefix + u"24"_qs);
     };
-    const bool otherSubnet = !Env(u"KELDA_PC_IP"_qs).startsWith(prefix);
+    const bool otherSubnet = !Env("KELDA_PC_IP").startsWith(prefix);
     QCOMPARE(borrowed(), otherSubnet);
     m_frame.reset();
     QVERIFY(!borrowed());
@@ -428,7 +356,7 @@ void TestLocateEndToEnd::locateStepAndSecondConnect()
 void TestLocateEndToEnd::deviceSwitchedOffAfterTheScan()
 {
     QVERIFY(WaitForScanEnd());
-    QVERIFY(Control(1, {u"power-off"_qs}));
+    QVERIFY(Control({u"power-off"_qs}, 1));
     CWatcher watcher(m_frame.get());
     Connect(watcher);
     QVERIFY(WaitFor([&] { return !watcher.messages.isEmpty(); }, 60'000));
@@ -442,7 +370,7 @@ void TestLocateEndToEnd::deviceSwitchedOffAfterTheScan()
     QVERIFY(WaitForScanEnd());
     QCOMPARE(G_pSearchDlg->m_strResult, u"Smart Repeater Not Found !"_qs);
     QVERIFY(!G_pSearchDlg->ConnectButton()->isEnabled());
-    QVERIFY(Control(1, {u"power-on"_qs}));
+    QVERIFY(Control({u"power-on"_qs}, 1));
 }
 
 void TestLocateEndToEnd::closeDuringScanSendsNothing()
@@ -483,16 +411,16 @@ void TestLocateEndToEnd::twoDevicesInOrderOfFirstAnswer()
     // its address.
     for (const int late : {1, 2}) {
         const int early = 3 - late;
-        QVERIFY(Control(late, {u"fault"_qs, u"no-discovery"_qs}));
+        QVERIFY(Control({u"fault"_qs, u"no-discovery"_qs}, late));
         const qsizetype heard = ReceivedDatagrams(early).size();
         QTest::mouseClick(G_pSearchDlg->ScanButton(), Qt::LeftButton);
         QVERIFY(WaitFor([&] { return ReceivedDatagrams(early).size() > heard; }, 3000));
         QTest::qWait(100);
-        QVERIFY(Control(late, {u"fault"_qs, u"none"_qs}));
+        QVERIFY(Control({u"fault"_qs, u"none"_qs}, late));
         QVERIFY(WaitForScanEnd());
         QCOMPARE(G_pSearchDlg->m_strResult, u"2 Smart Repeaters Found !"_qs);
         QCOMPARE(ListedColumn(CDeviceList::IPAddress),
-                 (QStringList{DeviceEnv(early, "IP"), DeviceEnv(late, "IP")}));
+                 (QStringList{DeviceEnv("IP", early), DeviceEnv("IP", late)}));
         QCOMPARE(ListedColumn(CDeviceList::MACAddress),
                  (QStringList{ListedMAC(early), ListedMAC(late)}));
         QVERIFY(G_pSearchDlg->DeviceList()->topLevelItem(0)->isSelected());
@@ -515,20 +443,7 @@ void TestLocateEndToEnd::noDevice()
 
 int main(int argc, char* argv[])
 {
-    // The log and the lock of this run stay in a home of its own.
-    QTemporaryDir home;
-    QDir(home.path()).mkdir(u"run"_qs);
-    QFile::setPermissions(home.filePath(u"run"_qs),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", home.filePath(u"run"_qs).toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setFont(QFont(u"Verdana"_qs, 9));
-    CEnterEscFilter keyFilter;
-    app.installEventFilter(&keyFilter);
-    TestLocateEndToEnd test;
-    return QTest::qExec(&test, argc, argv);
+    return RunWizardTest<TestLocateEndToEnd>(argc, argv);
 }
 
 #include "locate_e2e.moc"

@@ -1,0 +1,161 @@
+// What every in-process run of the real frame against the simulated repeater needs: the
+// harness's environment, the simulator's control socket and state file, waiting while the
+// program's own loops go on, screenshots, and a private home for the log and the lock.
+// Header only: each user builds it with its own KELDA_* paths.
+#pragma once
+
+#include "app/dialogservices.h"
+#include "app/globals.h"
+#include "locate/searchdlg.h"
+#include "platform/windowtimers.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+#include <functional>
+
+inline QString Env(const char* name)
+{
+    return qEnvironmentVariable(name);
+}
+
+// KELDA_DEV<n>_<field> of the harness: IP, MASK, MAC, CONTROL, STATE, RECORD...
+inline QString DeviceEnv(const char* field, int device = 1)
+{
+    return qEnvironmentVariable(
+        QByteArray("KELDA_DEV" + QByteArray::number(device) + '_' + field).constData());
+}
+
+inline bool WaitFor(const std::function<bool()>& condition, int ms, int pollMs = 10)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QTest::qWait(pollMs);
+    }
+    return true;
+}
+
+// The program's output with a newline after it, so that a success is never empty; empty when
+// it failed.
+inline QByteArray Run(const QString& program, const QStringList& arguments, int timeoutMs = 60'000)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(timeoutMs) || process.exitCode() != 0) {
+        qWarning("%s %s failed: %s", qPrintable(program), qPrintable(arguments.join(u' ')),
+                 process.readAllStandardError().constData());
+        return {};
+    }
+    return process.readAllStandardOutput().append('\n');
+}
+
+inline bool Control(const QStringList& words, int device = 1)
+{
+    return !Run(Env("KELDA_SIM_CTL"), QStringList{DeviceEnv("CONTROL", device)} + words).isEmpty();
+}
+
+// The simulated device's state file; its texts hold one character per byte.
+inline QJsonObject State(int device = 1)
+{
+    QFile file(DeviceEnv("STATE", device));
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
+                                          : QJsonObject();
+}
+
+#ifdef KELDA_SIMDEVICE
+// A list the Locate test's device helper prints, e.g. "values": the thirteen the summary must
+// show for the device.
+inline QStringList SimDevice(const QString& command, int device = 1)
+{
+    const QByteArray out =
+        Run(u"python3"_qs, {QStringLiteral(KELDA_SIMDEVICE), command, QString::number(device)});
+    QStringList values;
+    for (const QJsonValue& value : QJsonDocument::fromJson(out).array())
+        values.append(value.toString());
+    return values;
+}
+
+inline QStringList SummaryValues()
+{
+    return SimDevice(u"values"_qs, 1);
+}
+#endif
+
+// The frame with its dialog drawn where it stands, as the screen would show them.
+inline QImage Screen(QWidget* frame, QWidget* dialog = nullptr)
+{
+    QImage image = frame->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    if (dialog && dialog->isVisible()) {
+        QPainter painter(&image);
+        painter.drawImage(dialog->pos() - frame->pos(), dialog->grab().toImage());
+    }
+    return image;
+}
+
+#ifdef KELDA_SCREENSHOT_DIR
+inline void Save(const QImage& image, const QString& name)
+{
+    const QString dir = QStringLiteral(KELDA_SCREENSHOT_DIR);
+    QDir().mkpath(dir);
+    image.save(dir + u"/e2e_"_qs + name + u".png"_qs);
+}
+#endif
+
+inline bool Scanning()
+{
+    return G_pSearchDlg && G_pSearchDlg->Timers()->IsRunning(CSearchDlg::kAnimationTimer);
+}
+
+// A home of this run's own for the log and the lock, gone with it.
+class CPrivateHome
+{
+public:
+    CPrivateHome()
+    {
+        QDir(m_home.path()).mkdir(u"run"_qs);
+        QFile::setPermissions(m_home.filePath(u"run"_qs),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("HOME", m_home.path().toLocal8Bit());
+        qputenv("XDG_RUNTIME_DIR", m_home.filePath(u"run"_qs).toLocal8Bit());
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+
+private:
+    QTemporaryDir m_home;
+};
+
+// The application as the wizard sets it up, offscreen, in a private home.
+class CIsolatedWizardApp
+{
+public:
+    CIsolatedWizardApp(int& argc, char* argv[]) : m_app(argc, argv)
+    {
+        QApplication::setFont(QFont(u"Verdana"_qs, 9));
+        m_app.installEventFilter(&m_keyFilter);
+    }
+
+private:
+    CPrivateHome m_home; // before the application, which reads the environment
+    QApplication m_app;
+    CEnterEscFilter m_keyFilter;
+};
+
+template <typename Test> int RunWizardTest(int argc, char* argv[])
+{
+    CIsolatedWizardApp app(argc, argv);
+    Test test;
+    return QTest::qExec(&test, argc, argv);
+}
