@@ -38,10 +38,6 @@ const LanSlot kLanSlots[] = {
 };
 constexpr int kDHCPIndex = 2;
 
-// The DHCP boxes stand where the hidden DHCP state text is, "Disable" this far right.
-constexpr int kDisableOffset = 70;
-constexpr int kDHCPRadioSize = 15;
-
 constexpr COLORREF kRadioBackground = MakeColorRef(255, 255, 255);
 
 CCTLButton* MakeRadio(QWidget* page, int controlId, QButtonGroup* group)
@@ -144,18 +140,7 @@ void CTarn_IPAddrDlg::LayoutControls()
     }
     m_lanTexts[kDHCPIndex]->hide();
 
-    int x = 0, y = 0, w = 0, h = 0;
-    GetLayoutRect(kLanSlots[kDHCPIndex].rectId, x, y, w, h);
-    const QPoint positions[] = {{x, y}, {x + kDisableOffset, y}};
-    CCTLButton* const dhcpRadios[] = {m_pDHCPEnable, m_pDHCPDisable};
-    for (int i = 0; i < 2; ++i) {
-        CCTLButton* radio = dhcpRadios[i];
-        radio->ClearCaption();
-        radio->setGeometry(QRect(positions[i], QSize(kDHCPRadioSize, kDHCPRadioSize)));
-        radio->raise();
-        radio->setEnabled(false);
-        radio->SetBackgroundColor(kRadioBackground);
-    }
+    Skin::PlaceDHCPRadios(kLanSlots[kDHCPIndex].rectId, m_pDHCPEnable, m_pDHCPDisable);
 }
 
 void CTarn_IPAddrDlg::OnPageShown()

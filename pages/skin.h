@@ -2,6 +2,7 @@
 
 #include <array>
 
+class CCTLButton;
 class QWidget;
 
 // What every page of the program has in common: the step list, the title buttons and the rule
@@ -40,5 +41,10 @@ inline constexpr int kMACLabelRect = 206;
 // Moves `control` to the rectangle of string `rectId` and raises it above its siblings. A
 // missing rectangle leaves the control where it is and answers false.
 bool PlaceControl(QWidget* control, int rectId);
+
+// The Enable / Disable radios that show the device's DHCP setting, read only, where the hidden
+// DHCP text of rectangle `rectId` would stand. The words are part of the picture; only the
+// circles are controls.
+void PlaceDHCPRadios(int rectId, CCTLButton* enable, CCTLButton* disable);
 
 } // namespace Skin

@@ -28,11 +28,6 @@ const ValueSlot kValueSlots[CTarn_SummaryDlg::kValueCount] = {
 };
 constexpr int kDHCPIndex = CTarn_SummaryDlg::kDHCPValue - CTarn_SummaryDlg::kFirstValue;
 
-// The words Enable and Disable are part of the picture; only the circles are controls.
-constexpr int kRadioSize = 15;
-constexpr int kDisableOffset = 70;
-constexpr COLORREF kRadioBackground = MakeColorRef(255, 255, 255);
-
 CCTLButton* MakeRadio(QWidget* page, int controlId, QButtonGroup* group)
 {
     auto* radio = new CCTLButton(page);
@@ -85,19 +80,7 @@ void CTarn_SummaryDlg::LayoutControls()
     }
     m_values[kDHCPIndex]->hide();
 
-    int x = 0, y = 0, w = 0, h = 0;
-    GetLayoutRect(kValueSlots[kDHCPIndex].rectId, x, y, w, h);
-    const QPoint positions[] = {{x, y}, {x + kDisableOffset, y}};
-    CCTLButton* const radios[] = {m_enable, m_disable};
-    for (int i = 0; i < 2; ++i) {
-        CCTLButton* radio = radios[i];
-        radio->ClearCaption();
-        radio->setGeometry(QRect(positions[i], QSize(kRadioSize, kRadioSize)));
-        radio->raise();
-        radio->setEnabled(false);
-        radio->SetBackgroundColor(kRadioBackground);
-        radio->update();
-    }
+    Skin::PlaceDHCPRadios(kValueSlots[kDHCPIndex].rectId, m_enable, m_disable);
 }
 
 void CTarn_SummaryDlg::OnPageShown()
