@@ -1,12 +1,10 @@
 #include "locate/devicelist.h"
 
-#include "controls/ptpicture.h"
+#include "controls/gridrowdelegate.h"
 #include "platform/stringtable.h"
 
 #include <QHeaderView>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QStyledItemDelegate>
 
 namespace
 {
@@ -14,32 +12,6 @@ namespace
 // The row picture is only there to give the rows their height.
 constexpr int kRowPicture = 249;
 constexpr int kFallbackRowHeight = 35;
-const QColor kGridColor(208, 215, 223);
-
-class CGridDelegate : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setHeight(CDeviceList::RowHeight());
-        return size;
-    }
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override
-    {
-        QStyledItemDelegate::paint(painter, option, index);
-        painter->save();
-        painter->setPen(kGridColor);
-        const QRect cell = option.rect;
-        painter->drawLine(cell.bottomLeft(), cell.bottomRight());
-        painter->drawLine(cell.topRight(), cell.bottomRight());
-        painter->restore();
-    }
-};
 
 } // namespace
 
@@ -55,16 +27,12 @@ CDeviceList::CDeviceList(QWidget* parent) : QTreeWidget(parent)
     setAllColumnsShowFocus(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setItemDelegate(new CGridDelegate(this));
+    setItemDelegate(new CGridRowDelegate(kRowPicture, kFallbackRowHeight, this));
 }
 
 int CDeviceList::RowHeight()
 {
-    static const int height = [] {
-        CPTPicture picture;
-        return picture.LoadId(kRowPicture, u"BITMAP") ? picture.Image().height()
-                                                      : kFallbackRowHeight;
-    }();
+    static const int height = CGridRowDelegate::PictureHeight(kRowPicture, kFallbackRowHeight);
     return height;
 }
 

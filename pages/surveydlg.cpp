@@ -2,7 +2,7 @@
 
 #include "app/globals.h"
 #include "app/ostreldlg.h"
-#include "controls/ptpicture.h"
+#include "controls/gridrowdelegate.h"
 #include "controls/xhtmlstatic.h"
 #include "pages/messagedlg.h"
 #include "pages/progressdlg.h"
@@ -18,9 +18,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
-#include <QStyledItemDelegate>
 #include <QTreeWidget>
 
 namespace
@@ -40,7 +38,6 @@ constexpr int kPreSharedKeyLimit = 64;
 // The row picture only gives the rows their height.
 constexpr int kRowPicture = 250;
 constexpr int kFallbackRowHeight = 20;
-const QColor kGridColor(208, 215, 223);
 
 struct ValueSlot {
     int rectId;
@@ -50,41 +47,6 @@ struct ValueSlot {
 const ValueSlot kValueSlots[CTarn_SurveyDlg::kValueCount] = {
     {236, &G_mstrSSID},          {237, &G_mstrWirelessSecurity}, {238, &G_mstrWanIPAddress},
     {239, &G_mstrWanSubnetMask}, {240, &G_mstrGateway},          {241, &G_mstrPrimaryDNS},
-};
-
-int RowHeight()
-{
-    static const int height = [] {
-        CPTPicture picture;
-        return picture.LoadId(kRowPicture, u"BITMAP") ? picture.Image().height()
-                                                      : kFallbackRowHeight;
-    }();
-    return height;
-}
-
-class CGridDelegate : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setHeight(RowHeight());
-        return size;
-    }
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override
-    {
-        QStyledItemDelegate::paint(painter, option, index);
-        painter->save();
-        painter->setPen(kGridColor);
-        const QRect cell = option.rect;
-        painter->drawLine(cell.bottomLeft(), cell.bottomRight());
-        painter->drawLine(cell.topRight(), cell.bottomRight());
-        painter->restore();
-    }
 };
 
 // Report style without a header, one row per access point, grid lines, full-row selection.
@@ -103,7 +65,7 @@ public:
         setAllColumnsShowFocus(true);
         setEditTriggers(QAbstractItemView::NoEditTriggers);
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        setItemDelegate(new CGridDelegate(this));
+        setItemDelegate(new CGridRowDelegate(kRowPicture, kFallbackRowHeight, this));
     }
 
     // For the list's present width: SSID 55 %, Encrypt 40 %, the rest carry values unseen.
