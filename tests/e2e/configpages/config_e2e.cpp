@@ -68,35 +68,19 @@ struct Request {
     QByteArray body;
 };
 
-// The device's record file: datagrams and TCP connections, each a header line and its bytes.
 QList<Request> RecordedRequests()
 {
-    QFile file(DeviceEnv("RECORD"));
     QList<Request> requests;
-    if (!file.open(QIODevice::ReadOnly))
-        return requests;
-    const QByteArray blob = file.readAll();
-    qsizetype pos = 0;
-    while (pos < blob.size()) {
-        const qsizetype end = blob.indexOf('\n', pos);
-        if (end < 0)
-            break;
-        const QList<QByteArray> fields = blob.mid(pos, end - pos).split(' ');
-        if (fields.size() != 7 || fields[0] != "#REC")
-            break;
-        const qsizetype length = fields[6].toLongLong();
-        if (end + 1 + length + 1 > blob.size())
-            break;
-        if (fields[2] == "tcp") {
-            const QByteArray data = blob.mid(end + 1, length);
-            const qsizetype headEnd = data.indexOf("\r\n\r\n");
-            Request request;
-            request.line = data.left(data.indexOf("\r\n"));
-            request.head = headEnd < 0 ? data : data.left(headEnd);
-            request.body = headEnd < 0 ? QByteArray() : data.mid(headEnd + 4);
-            requests.append(request);
-        }
-        pos = end + 1 + length + 1;
+    for (const SimRecord& record : ReadRecords()) {
+        if (record.kind != "tcp")
+            continue;
+        const QByteArray& data = record.data;
+        const qsizetype headEnd = data.indexOf("\r\n\r\n");
+        Request request;
+        request.line = data.left(data.indexOf("\r\n"));
+        request.head = headEnd < 0 ? data : data.left(headEnd);
+        request.body = headEnd < 0 ? QByteArray() : data.mid(headEnd + 4);
+        requests.append(request);
     }
     return requests;
 }

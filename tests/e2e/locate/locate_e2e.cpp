@@ -52,25 +52,10 @@ QString ListedMAC(int device)
 // Times of the datagrams a device has received, from its record file.
 QList<double> ReceivedDatagrams(int device)
 {
-    QFile file(DeviceEnv("RECORD", device));
     QList<double> times;
-    if (!file.open(QIODevice::ReadOnly))
-        return times;
-    const QByteArray blob = file.readAll();
-    qsizetype pos = 0;
-    while (pos < blob.size()) {
-        const qsizetype end = blob.indexOf('\n', pos);
-        if (end < 0)
-            break;
-        const QList<QByteArray> fields = blob.mid(pos, end - pos).split(' ');
-        if (fields.size() != 7 || fields[0] != "#REC")
-            break;
-        const qsizetype length = fields[6].toLongLong();
-        if (end + 1 + length + 1 > blob.size())
-            break;
-        if (fields[2] == "udp")
-            times.append(fields[3].toDouble());
-        pos = end + 1 + length + 1;
+    for (const SimRecord& record : ReadRecords(device)) {
+        if (record.kind == "udp")
+            times.append(record.time);
     }
     return times;
 }

@@ -75,6 +75,40 @@ inline QJsonObject State(int device = 1)
                                           : QJsonObject();
 }
 
+// One entry of a simulated device's record file: a datagram it received, or everything a
+// client sent on one TCP connection.
+struct SimRecord {
+    QByteArray kind; // "udp" or "tcp"
+    double time = 0;
+    QByteArray data;
+};
+
+// The record file: a header line "#REC seq kind time source destination length" before each
+// entry's bytes. Reading stops at the first entry that is not whole (the device may be writing).
+inline QList<SimRecord> ReadRecords(int device = 1)
+{
+    QFile file(DeviceEnv("RECORD", device));
+    QList<SimRecord> records;
+    if (!file.open(QIODevice::ReadOnly))
+        return records;
+    const QByteArray blob = file.readAll();
+    qsizetype pos = 0;
+    while (pos < blob.size()) {
+        const qsizetype end = blob.indexOf('\n', pos);
+        if (end < 0)
+            break;
+        const QList<QByteArray> fields = blob.mid(pos, end - pos).split(' ');
+        if (fields.size() != 7 || fields[0] != "#REC")
+            break;
+        const qsizetype length = fields[6].toLongLong();
+        if (end + 1 + length + 1 > blob.size())
+            break;
+        records.append({fields[2], fields[3].toDouble(), blob.mid(end + 1, length)});
+        pos = end + 1 + length + 1;
+    }
+    return records;
+}
+
 #ifdef KELDA_SIMDEVICE
 // A list the Locate test's device helper prints, e.g. "values": the thirteen the summary must
 // show for the device.
