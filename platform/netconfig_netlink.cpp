@@ -117,6 +117,11 @@ bool IsWireless(const std::string& name, std::uint32_t ifIndex)
 int ParseRouteReply(const nlmsghdr* header, int length, std::uint8_t& prefixLength,
                     std::uint32_t& ifIndex)
 {
+#if defined(__clang__)
+// NLMSG_OK compares the signed length with the unsigned nlmsg_len; it checks the sign first.
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wsign-compare"
+#endif
     for (; NLMSG_OK(header, length); header = NLMSG_NEXT(header, length)) {
         if (header->nlmsg_type == NLMSG_ERROR) {
             if (header->nlmsg_len < NLMSG_LENGTH(sizeof(nlmsgerr)))
@@ -149,6 +154,9 @@ int ParseRouteReply(const nlmsghdr* header, int length, std::uint8_t& prefixLeng
         ifIndex = outIndex;
         return 0;
     }
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
     return -EIO;
 }
 
