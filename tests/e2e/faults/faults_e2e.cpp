@@ -539,7 +539,13 @@ void TestFaultsEndToEnd::unwritableLog()
 
 int main(int argc, char* argv[])
 {
-    return RunWizardTest<TestFaultsEndToEnd>(argc, argv);
+    CIsolatedWizardApp app(argc, argv);
+    // Root may write anywhere, so the log is kept out by a directory in its place; the wizard
+    // writes its first line only once a page is shown.
+    if (qEnvironmentVariableIsSet("KELDA_FAULTS_LOG_BLOCKED"))
+        QDir(QDir::homePath()).mkdir(u"breviklog.txt"_qs);
+    TestFaultsEndToEnd test;
+    return QTest::qExec(&test, argc, argv);
 }
 
 #include "faults_e2e.moc"
