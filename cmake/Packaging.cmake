@@ -11,9 +11,14 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/skin/icon-128.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps
         RENAME kelda-support-utility.png)
 
-configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/postinst ${PROJECT_BINARY_DIR}/debian/postinst
-               @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
-               GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+# pkexec finds our action by the helper's absolute path, so the policy names the installed one.
+set(KELDA_POLKIT_ACTION org.kelda.support-utility.netconfig)
+set(KELDA_POLICY_HELPER_PATH ${KELDA_HELPER_INSTALLED})
+configure_file(${PROJECT_SOURCE_DIR}/cmake/polkit/${KELDA_POLKIT_ACTION}.policy.in
+               ${PROJECT_BINARY_DIR}/polkit/${KELDA_POLKIT_ACTION}.policy @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/polkit/${KELDA_POLKIT_ACTION}.policy
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/polkit-1/actions)
+set(KELDA_PKEXEC_PATH /usr/bin/pkexec CACHE FILEPATH "pkexec, which starts the network helper")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kelda-support-utility)
@@ -22,14 +27,15 @@ set(CPACK_PACKAGE_CONTACT "Kelda support <support@kelda.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Setup wizard for the Smart Repeater")
 set(CPACK_PACKAGE_DESCRIPTION
     "Finds Smart Repeaters on the local network, reaches a device on another subnet through a\n temporary adapter address, and sets it up: repeated Wi-Fi network, LAN address and DHCP,\n firmware, password, reboot and factory reset.")
-# The post-install step names the helper by its installed path: package what was configured.
+# The polkit action names the helper by its installed path: package what was configured.
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# setcap for the post-install step; the fonts the skin's texts are drawn in.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcap2-bin, fonts-dejavu-core")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/debian/postinst)
+# pkexec and the polkit daemon authorize the network helper; the fonts the skin's texts are
+# drawn in. The desktop's own authentication agent asks for the password.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "pkexec, polkitd, fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "polkit-1-auth-agent")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -87,11 +87,18 @@ QString HelperPath()
 
 class CLinuxNetConfig final : public INetConfig {
 public:
-    explicit CLinuxNetConfig(const QString& helperPath)
+    CLinuxNetConfig(const QString& helperPath, bool asRoot)
+        : m_helperPath(helperPath.toStdString()), m_asRoot(asRoot)
     {
-        std::string why;
-        if (!m_helper.Start(helperPath.toStdString(), why))
-            m_startupProblem = Text(why);
+        // As root it costs nothing to have the helper ready; a user would be asked for a
+        // password, which a device on the PC's own subnet never needs.
+        if (m_asRoot) {
+            std::string why;
+            m_helperRan = m_helper.Start(m_helperPath, why);
+            if (!m_helperRan)
+                m_startupProblem = Text(why);
+            m_mayStart = false;
+        }
     }
 
     bool LookupRoute(quint32 destination, quint32& mask, quint32& ifIndex) override
@@ -152,7 +159,7 @@ public:
         request.prefixLength = std::uint32_t(prefix);
         request.value = g_addressLifetime.load();
         netconfig::HelperReply reply;
-        if (!CallHelper(request, reply, 5000))
+        if (!StartHelperIfNeeded() || !CallHelper(request, reply, 5000))
             return false;
         context = reply.context;
         return true;
@@ -200,7 +207,7 @@ public:
         request.address = candidate;
         request.value = kProbeWaitMs;
         netconfig::HelperReply reply;
-        if (!CallHelper(request, reply, kProbeWaitMs + kHelperSlackMs))
+        if (!StartHelperIfNeeded() || !CallHelper(request, reply, kProbeWaitMs + kHelperSlackMs))
             return false;
         if (reply.answered) {
             hardwareAddress = QByteArray(reinterpret_cast<const char*>(reply.hardware),
@@ -238,6 +245,7 @@ public:
             std::lock_guard lock(m_waitMutex);
             m_interrupted = interrupted;
         }
+        m_helper.Cancel(interrupted);
         m_waitChange.notify_all();
     }
 
@@ -245,6 +253,25 @@ public:
     QString StartupProblem() const override { return m_startupProblem; }
 
 private:
+    // Started when a temporary address is first needed, through pkexec, whose agent asks the
+    // user for the password. A refusal stands for the rest of the run, so one preparation does
+    // not ask again for every candidate; a helper that ran and ended is started again.
+    bool StartHelperIfNeeded()
+    {
+        if (m_helper.Usable())
+            return true;
+        if (!m_mayStart && !m_helperRan)
+            return Fail(Text(m_helper.Problem()));
+        std::string why;
+        const bool started =
+            m_asRoot ? m_helper.Start(m_helperPath, why)
+                     : m_helper.Start(m_helperPath, netconfig::HelperLaunch::Pkexec,
+                                      KELDA_PKEXEC_PATH, netconfig::kPkexecHandshakeMs, why);
+        m_mayStart = false;
+        m_helperRan = started;
+        return started || Fail(Text(why));
+    }
+
     bool CallHelper(const netconfig::HelperRequest& request, netconfig::HelperReply& reply,
                     int timeoutMs)
     {
@@ -301,6 +328,10 @@ private:
     }
 
     netconfig::HelperClient m_helper;
+    std::string m_helperPath;
+    bool m_asRoot;
+    bool m_mayStart = true;
+    bool m_helperRan = false;
     QString m_startupProblem;
     std::mutex m_waitMutex;
     std::condition_variable m_waitChange;
@@ -316,7 +347,7 @@ std::shared_ptr<INetConfig> CreateSystemNetConfig()
 
 std::shared_ptr<INetConfig> CreateSystemNetConfig(const QString& helperPath)
 {
-    return std::make_shared<CLinuxNetConfig>(helperPath);
+    return std::make_shared<CLinuxNetConfig>(helperPath, ::geteuid() == 0);
 }
 
 void SetAddressLifetimeForTest(unsigned seconds)

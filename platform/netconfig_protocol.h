@@ -4,12 +4,14 @@
 #include <string>
 
 // What the wizard may ask of kelda-netconfig-helper, one request and one reply per
-// SOCK_SEQPACKET message over the socket pair the wizard starts it with (fd 3 in the helper).
-// Fixed-size records: a message of any other size is refused.
+// SOCK_SEQPACKET message over the socket pair the wizard starts it with (the helper's standard
+// input: pkexec closes every other descriptor). Fixed-size records: a message of any other size
+// is refused. A reply carries its request's sequence number, so an answer that comes after the
+// wizard stopped waiting is recognised and dropped instead of being taken for the next one.
 namespace netconfig {
 
-inline constexpr std::uint32_t kHelperProtocolVersion = 1;
-inline constexpr int kHelperSocketFd = 3;
+inline constexpr std::uint32_t kHelperProtocolVersion = 2;
+inline constexpr int kHelperSocketFd = 0;
 inline constexpr char kHelperProgramName[] = "kelda-netconfig-helper";
 
 enum class HelperOp : std::uint32_t {
@@ -30,6 +32,7 @@ struct HelperRequest {
     std::uint32_t prefixLength = 0;
     std::uint32_t context = 0;
     std::uint32_t value = 0;
+    std::uint32_t sequence = 0;
 };
 
 struct HelperReply {
@@ -39,6 +42,7 @@ struct HelperReply {
     std::uint8_t hardware[8] = {};
     std::uint32_t hardwareLength = 0;
     char message[200] = {};
+    std::uint32_t sequence = 0;
 };
 
 // Bounds the helper holds the wizard to.

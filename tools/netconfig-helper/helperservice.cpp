@@ -68,9 +68,8 @@ HelperReply CHelperService::Handle(const HelperRequest& request)
         if (!m_privileged) {
             reply.error = EPERM;
             netconfig::SetReplyMessage(
-                reply, "the privileged helper lacks CAP_NET_ADMIN and CAP_NET_RAW (give it "
-                       "setcap cap_net_admin,cap_net_raw+ep or run as root): temporary "
-                       "addresses cannot be added");
+                reply, "the privileged helper lacks CAP_NET_ADMIN and CAP_NET_RAW (it must run "
+                       "as root, started through pkexec): temporary addresses cannot be added");
         }
         return reply;
     }

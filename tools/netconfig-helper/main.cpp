@@ -1,12 +1,14 @@
 // kelda-netconfig-helper: the privileged half of the wizard's network configuration. The wizard
-// starts it with one end of a socket pair as fd 3; it serves requests until that socket
-// closes, however the wizard ended, and then removes every address it added.
+// starts it (through pkexec, or directly when it runs as root) with one end of a socket pair as
+// standard input; it serves that one wizard until the socket closes, however the wizard ended,
+// and then removes every address it added and ends.
 
 #include "tools/netconfig-helper/helperservice.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <poll.h>
@@ -44,11 +46,20 @@ bool KeepOnlyNetworkCapabilities()
     return have;
 }
 
+// A connected local SOCK_SEQPACKET socket: what the wizard hands over, and nothing a user
+// could start the helper with from a shell by accident.
 bool IsOurSocket(int fd)
 {
     int type = 0;
+    int domain = 0;
     socklen_t length = sizeof type;
-    return ::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) == 0 && type == SOCK_SEQPACKET;
+    socklen_t domainLength = sizeof domain;
+    sockaddr_storage peer{};
+    socklen_t peerLength = sizeof peer;
+    return ::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) == 0 && type == SOCK_SEQPACKET &&
+           ::getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &domain, &domainLength) == 0 &&
+           domain == AF_UNIX &&
+           ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0;
 }
 
 } // namespace
@@ -62,6 +73,11 @@ int main()
         return 2;
     }
     ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    // Nothing of the caller's environment steers a process that runs as root; nothing here
+    // reads it, and no child is started, but the libraries we link might.
+    ::clearenv();
+    if (::chdir("/") != 0)
+        return 2;
     const bool privileged = KeepOnlyNetworkCapabilities();
 
     // The stop signals are taken only inside ppoll, so none is lost between two checks.
@@ -97,6 +113,7 @@ int main()
                 netconfig::HelperReply reply;
                 if (length == ssize_t(sizeof request)) {
                     reply = service.Handle(request);
+                    reply.sequence = request.sequence;
                 } else {
                     reply.error = EINVAL;
                     netconfig::SetReplyMessage(reply, "refused: malformed request");

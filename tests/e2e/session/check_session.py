@@ -7,6 +7,7 @@ usage: check_session.py MODE DRIVER HELPER
 import atexit
 import json
 import os
+import pwd
 import queue
 import shutil
 import signal
@@ -213,27 +214,179 @@ def capabilities(pid):
     return None
 
 
-def mode_unprivileged_user(driver_path, helper_path):
-    # As installed: the wizard runs as an ordinary user, the helper carries file capabilities.
-    nobody = 65534
-    place = scratch(prefix="kelda-helper-")
-    os.chmod(place, 0o755)
-    helper = os.path.join(place, os.path.basename(helper_path))
-    shutil.copy(helper_path, helper)
-    subprocess.run(["setcap", "cap_net_admin,cap_net_raw+ep", helper], check=True)
-    prefix = ["setpriv", "--reuid=%d" % nobody, "--regid=%d" % nobody, "--clear-groups",
-              "--inh-caps=-all"]
-    run = Driver(driver_path, ["--get", PAGE, "--hold", "--helper", helper], prefix, nobody)
+def as_user(uid):
+    return ["setpriv", "--reuid=%d" % uid, "--regid=%d" % uid, "--clear-groups",
+            "--inh-caps=-all"]
+
+
+def helper_over_stdin(command, preexec=None):
+    """Starts command with one end of a socket pair as its standard input; our end."""
+    ours, theirs = socket.socketpair(socket.AF_UNIX, socket.SOCK_SEQPACKET)
+    process = subprocess.Popen(command, stdin=theirs, stderr=subprocess.PIPE,
+                               preexec_fn=preexec)
+    theirs.close()
+    return ours, process
+
+
+def exchange(ours, op, ifindex=0, address="0.0.0.0", source="0.0.0.0", prefix=0, context=0,
+             value=0, sequence=1):
+    ip = struct.unpack("=I", socket.inet_aton(address))[0]
+    src = struct.unpack("=I", socket.inet_aton(source))[0]
+    ours.send(REQUEST.pack(op, 2, ifindex, ip, src, prefix, context, value, sequence))
+    error, context, _, _, _, message, answered_sequence = REPLY.unpack(ours.recv(1024))
+    return error, context, message.split(b"\0", 1)[0].decode(), answered_sequence
+
+
+class PrivatePolkit:
+    """polkitd on a private system bus, in this process's own mount namespace: private
+    folders are mounted over the bus's, the actions' and the rules' folders."""
+
+    def __init__(self, policy):
+        self.root = scratch(prefix="kelda-polkit-")
+        os.chmod(self.root, 0o755)
+        self.pids = []
+        actions = os.path.join(self.root, "actions")
+        shutil.copytree("/usr/share/polkit-1/actions", actions)
+        shutil.copy(policy, actions)
+        self.rules = os.path.join(self.root, "rules")
+        bus = os.path.join(self.root, "dbus")
+        os.mkdir(self.rules, 0o700)
+        os.mkdir(bus, 0o755)
+        polkitd = pwd.getpwnam("polkitd")
+        os.chown(self.rules, polkitd.pw_uid, 0)
+        for private, public in ((bus, "/run/dbus"), (actions, "/usr/share/polkit-1/actions"),
+                                (self.rules, "/etc/polkit-1/rules.d")):
+            subprocess.run(["mount", "--bind", private, public], check=True)
+        started = subprocess.run(["dbus-daemon", "--system", "--fork", "--print-pid"],
+                                 capture_output=True, text=True, check=True)
+        self.pids.append(int(started.stdout.split()[0]))
+        self.polkitd = None
+        self.restart()
+
+    def allow(self, user):
+        with open(os.path.join(self.rules, "50-kelda-test.rules"), "w") as handle:
+            handle.write('polkit.addRule(function(action, subject) {\n'
+                         '    if (action.id == "%s" && subject.user == "%s")\n'
+                         '        return polkit.Result.YES;\n'
+                         '});\n' % (POLKIT_ACTION, user))
+        os.chmod(os.path.join(self.rules, "50-kelda-test.rules"), 0o644)
+        # A fresh daemon reads the rule for certain; a reload would come at its own time.
+        self.restart()
+
+    def restart(self):
+        if self.polkitd:
+            self.polkitd.terminate()
+            self.polkitd.wait(10)
+            self.pids.remove(self.polkitd.pid)
+        self.polkitd = subprocess.Popen(["/usr/lib/polkit-1/polkitd", "--no-debug"],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.pids.append(self.polkitd.pid)
+        ask = ["dbus-send", "--system", "--print-reply", "--dest=org.freedesktop.DBus",
+               "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
+               "string:org.freedesktop.PolicyKit1"]
+        wait_until(lambda: "true" in subprocess.run(ask, capture_output=True, text=True).stdout,
+                   10, what="polkitd on the private bus")
+
+    def stop(self):
+        for pid in reversed(self.pids):
+            try:
+                os.kill(pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+        if self.polkitd:
+            self.polkitd.wait(10)
+        self.pids = []
+
+
+POLKIT_ACTION = "org.kelda.support-utility.netconfig"
+
+
+def mode_polkit_user(driver_path, helper_path):
+    # Everything mounted here stays in a mount namespace of our own.
+    os.execvp("unshare", ["unshare", "-m", "--propagation", "private", sys.executable,
+                          os.path.abspath(__file__), "polkit-user-inside", driver_path,
+                          helper_path])
+
+
+def mode_polkit_user_inside(driver_path, helper_path):
+    nobody = pwd.getpwnam("nobody").pw_uid
+    try:
+        capability = os.getxattr(helper_path, "security.capability")
+    except OSError:
+        capability = None
+    check(capability is None, "the helper carries no file capabilities")
+
+    # Started by an ordinary user itself, the helper refuses every request.
+    ours, helper = helper_over_stdin([helper_path], lambda: os.setresuid(nobody, nobody, nobody))
+    eth = socket.if_nametoindex(os.environ["KELDA_PC_IF"])
+    error, _, message, _ = exchange(ours, 1)
+    check(error != 0 and "lacks CAP_NET_ADMIN" in message, "hello as a user: " + message)
+    error, _, message, _ = exchange(ours, 2, eth, "192.168.77.241", prefix=24, value=60)
+    check(error != 0, "adding refused as a user: " + message)
+    ours.close()
+    helper.wait(10)
+    check(not candidates_on_pc(), "nothing added")
+
+    polkit = PrivatePolkit(os.environ["KELDA_TEST_POLICY"])
+    try:
+        polkit_runs(driver_path, helper_path, nobody, polkit)
+    finally:
+        polkit.stop()
+
+
+def polkit_runs(driver_path, helper_path, user, polkit):
+    # pkexec by hand, without a rule that allows it: no agent answers, so it is refused.
+    ours, pkexec = helper_over_stdin(as_user(user) + ["pkexec", "--disable-internal-agent",
+                                                      helper_path])
+    ours.close()
+    said = pkexec.stderr.read().decode(errors="replace")
+    check(pkexec.wait(30) in (126, 127) and "Not authorized" in said,
+          "pkexec as an ordinary user is refused (%s)" % said.strip()[:100])
+
+    device = Device()
+    pc_if = os.environ["KELDA_PC_IF"]
+    args = ["--get", PAGE, "--helper", helper_path]
+
+    # The device on the PC's own subnet: connected without asking anyone.
+    subprocess.run(["ip", "addr", "add", "192.168.77.5/24", "dev", pc_if], check=True)
+    run = Driver(driver_path, args, as_user(user), user)
+    check(run.finish() == 0, "same subnet: driver ends normally")
+    expect_results(run, [4])
+    check("authorization" not in run.log() and "pkexec" not in run.log(),
+          "same subnet: no authorization asked for")
+    subprocess.run(["ip", "addr", "del", "192.168.77.5/24", "dev", pc_if], check=True)
+
+    # Another subnet, not authorized: ERROR, and the log says why.
+    run = Driver(driver_path, args, as_user(user), user)
+    check(run.finish() == 0, "not authorized: driver ends normally")
+    expect_results(run, [7])
+    check(run.results() and run.results()[0]["local_ip"] == "ERROR", "the preparation says ERROR")
+    check("administrator authorization was not given" in run.log(),
+          "the log says why: %s" % [l for l in run.log().splitlines() if "AddIP" in l][:1])
+    check(not candidates_on_pc() and len(device.records("tcp")) == 1,
+          "nothing added, nothing sent")
+
+    # With a rule that allows the user: the whole connect, through pkexec.
+    polkit.allow(pwd.getpwuid(user).pw_name)
+    run = Driver(driver_path, args + ["--hold", "--lifetime", "60"], as_user(user), user)
     run.wait_for("holding", 80)
     expect_results(run, [4])
-    check([a for _, a, _ in candidates_on_pc()] == ["192.168.77.241/24"], "192.168.77.241 added")
+    check([(i, a) for i, a, _ in candidates_on_pc()] == [(pc_if, "192.168.77.241/24")],
+          "192.168.77.241 added on %s" % pc_if)
+    check(tcp_sources(device)[1:] == ["192.168.77.241"], "the device saw the request from it")
+    helper = run.helper_pid()
     check(capabilities(run.process.pid) == 0, "the wizard holds no capabilities")
-    helper_pid = run.helper_pid()
-    check(capabilities(helper_pid) == (1 << 12) | (1 << 13),
+    check(helper is not None and capabilities(helper) == (1 << 12) | (1 << 13),
           "the helper holds CAP_NET_ADMIN and CAP_NET_RAW only")
-    run.process.send_signal(signal.SIGTERM)
-    check(run.finish(30) == 0, "driver ends normally")
-    check(not candidates_on_pc(), "address gone")
+    with open("/proc/%d/status" % helper) as handle:
+        uids = [line.split()[1:] for line in handle if line.startswith("Uid:")][0]
+    check(uids[0] == "0", "pkexec runs the helper as root")
+    # The helper serves this one wizard: killed, the wizard takes the address with it.
+    run.process.kill()
+    run.process.wait(10)
+    wait_until(lambda: not candidates_on_pc(), 5, what="the helper to remove the address")
+    wait_until(lambda: ended(helper), 5, what="the helper to end")
+    check(True, "the helper removed the address and ended with its wizard")
 
 
 def mode_wizard_sigterm(_driver, helper_path):
@@ -383,6 +536,34 @@ def mode_upload(driver_path, _helper):
     check("HTML Upload..." in run.log(), "logged as an upload, not as text")
 
 
+def mode_late_answer(driver_path, helper_path):
+    # A go-between in front of the real helper holds its first answer to a neighbour flush
+    # back for longer than the wizard waits; the preparation goes on and connects.
+    record = os.path.join(scratch(prefix="kelda-late-"), "record")
+    os.environ.update(KELDA_REAL_HELPER=helper_path, KELDA_LATE_RECORD=record)
+    device = Device()
+    run = Driver(driver_path, ["--get", PAGE, "--hold", "--helper",
+                               os.path.join(HERE, "late_helper.py")])
+    run.wait_for("holding", 80)
+    expect_results(run, [4])
+    check(tcp_sources(device) == ["192.168.77.241"], "the device saw the request from .241")
+    check("failed" not in run.log(), "no step of the preparation failed")
+
+    def events():
+        with open(record) as handle:
+            return handle.read().split()
+
+    wait_until(lambda: "late" in events(), 10, what="the late answer")
+    seen = events()
+    between = seen[seen.index("held"):seen.index("late")]
+    check("request" in between, "the wizard went on asking while an answer was outstanding (%s)"
+          % seen)
+    # The release's delete meets the late answer first: it must not be taken for its own.
+    run.process.send_signal(signal.SIGTERM)
+    check(run.finish(30) == 0, "driver ends normally")
+    check(not candidates_on_pc(), "address gone")
+
+
 def mode_no_privilege(driver_path, _helper, no_helper=False):
     device = Device()
     prefix = ["setpriv", "--bounding-set=-net_admin,-net_raw", "--inh-caps=-net_admin,-net_raw"]
@@ -410,24 +591,21 @@ def mode_same_no_privilege(driver_path, _helper):
 
 
 # The helper's wire format, written out here independently of the C++ headers.
-REQUEST = struct.Struct("=8I")
-REPLY = struct.Struct("=iII8sI200s")
+REQUEST = struct.Struct("=9I")
+REPLY = struct.Struct("=iII8sI200sI")
 
 
 def mode_helper_policy(_driver, helper_path):
-    ours, theirs = socket.socketpair(socket.AF_UNIX, socket.SOCK_SEQPACKET)
-    # The shell puts our socket at fd 3, where the helper expects the wizard's.
-    helper = subprocess.Popen(["sh", "-c", 'exec "$0" 3<&%d %d<&-' % ((theirs.fileno(),) * 2),
-                               helper_path], pass_fds=(theirs.fileno(),))
-    theirs.close()
+    ours, helper = helper_over_stdin([helper_path])
     eth = socket.if_nametoindex(os.environ["KELDA_PC_IF"])
+    sequence = [0]
 
-    def ask(op, ifindex=0, address="0.0.0.0", source="0.0.0.0", prefix=0, context=0, value=0):
-        ip = struct.unpack("=I", socket.inet_aton(address))[0]
-        src = struct.unpack("=I", socket.inet_aton(source))[0]
-        ours.send(REQUEST.pack(op, 1, ifindex, ip, src, prefix, context, value))
-        error, context, answered, _, _, message = REPLY.unpack(ours.recv(1024))
-        return error, context, message.split(b"\0", 1)[0].decode()
+    def ask(op, *args, **kwargs):
+        sequence[0] += 1
+        error, context, message, answered = exchange(ours, op, *args, sequence=sequence[0],
+                                                     **kwargs)
+        check(answered == sequence[0], "the answer carries request %d's number" % sequence[0])
+        return error, context, message
 
     check(ask(1)[0] == 0, "hello: privileged")
     for address in ("192.168.77.240", "192.168.77.248", "192.168.77.10"):
@@ -447,6 +625,10 @@ def mode_helper_policy(_driver, helper_path):
     check(error != 0 and "is not an address of" in message, "refuses a foreign ARP source")
     error, _, message = ask(5, eth, "192.168.77.10", value=500)
     check(error != 0 and "not a candidate" in message, "probes only candidates")
+    for stdin in (subprocess.DEVNULL, socket.socketpair(socket.AF_UNIX, socket.SOCK_STREAM)[1]):
+        refused = subprocess.run([helper_path], stdin=stdin, capture_output=True, text=True)
+        check(refused.returncode == 2 and "only the Kelda Support Utility" in refused.stderr,
+              "refuses to run on any other standard input")
     ours.send(b"short")
     check(REPLY.unpack(ours.recv(1024))[0] != 0, "refuses a malformed request")
     ours.close()
