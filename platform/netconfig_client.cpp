@@ -13,8 +13,10 @@
 #include <thread>
 #include <unistd.h>
 
-namespace netconfig {
-namespace {
+namespace netconfig
+{
+namespace
+{
 
 using Clock = std::chrono::steady_clock;
 
@@ -80,8 +82,8 @@ bool HelperClient::Start(const std::string& path, HelperLaunch launch, const std
     const char* noTerminalAgent = "--disable-internal-agent";
     char* const direct[] = {const_cast<char*>(path.c_str()), nullptr};
     char* const elevated[] = {const_cast<char*>(launcher.c_str()),
-                              const_cast<char*>(noTerminalAgent),
-                              const_cast<char*>(path.c_str()), nullptr};
+                              const_cast<char*>(noTerminalAgent), const_cast<char*>(path.c_str()),
+                              nullptr};
     char* const* argv = viaPkexec ? elevated : direct;
     const pid_t pid = ::fork();
     if (pid < 0) {
@@ -120,8 +122,14 @@ bool HelperClient::Start(const std::string& path, HelperLaunch launch, const std
     hello.op = std::uint32_t(HelperOp::Hello);
     HelperReply reply;
     std::string failure;
-    if (ExchangeLocked(hello, reply, handshakeMs, failure) != EWait::Answered) {
-        const std::string launcherWhy = viaPkexec ? LauncherFailureLocked() : std::string();
+    if (const EWait outcome = ExchangeLocked(hello, reply, handshakeMs, failure);
+        outcome != EWait::Answered) {
+        std::string launcherWhy;
+        if (viaPkexec && outcome == EWait::TimedOut)
+            launcherWhy = m_cancelled ? "the start of the privileged helper was interrupted"
+                                      : "administrator authorization was not given in time";
+        else if (viaPkexec)
+            launcherWhy = LauncherFailureLocked();
         StopLocked();
         why = m_problem = launcherWhy.empty() ? failure + " (" + path + ")" : launcherWhy;
         return false;
@@ -147,13 +155,13 @@ bool HelperClient::Start(const std::string& path, HelperLaunch launch, const std
     return true;
 }
 
-// Why pkexec gave up, from its exit status and what it wrote.
+// Why pkexec gave up, once it closed its end: from its exit status and what it wrote.
 std::string HelperClient::LauncherFailureLocked()
 {
     int status = 0;
     bool exited = false;
     const auto end = Clock::now() + std::chrono::seconds(2);
-    while (!m_cancelled && Clock::now() < end) {
+    while (Clock::now() < end) {
         const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
         if (done == m_pid) {
             exited = true;
@@ -172,10 +180,8 @@ std::string HelperClient::LauncherFailureLocked()
             said.append(buffer, std::size_t(length));
     }
     said = FirstLine(said);
-    if (m_cancelled)
-        return "the start of the privileged helper was interrupted";
     if (!exited)
-        return "administrator authorization was not given in time";
+        return "pkexec closed the helper's socket without ending";
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::string text;
     if (code == 126)
@@ -190,7 +196,7 @@ std::string HelperClient::LauncherFailureLocked()
 }
 
 HelperClient::EWait HelperClient::ExchangeLocked(HelperRequest request, HelperReply& reply,
-                                                  int timeoutMs, std::string& why)
+                                                 int timeoutMs, std::string& why)
 {
     if (++m_sequence == 0)
         ++m_sequence;
@@ -201,8 +207,8 @@ HelperClient::EWait HelperClient::ExchangeLocked(HelperRequest request, HelperRe
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                 Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0 || m_cancelled) {
             m_abandoned[request.sequence] = request.op;
             why = m_cancelled ? "the wait for the privileged helper was interrupted"
