@@ -13,10 +13,8 @@
 #include <thread>
 #include <unistd.h>
 
-namespace netconfig
-{
-namespace
-{
+namespace netconfig {
+namespace {
 
 using Clock = std::chrono::steady_clock;
 

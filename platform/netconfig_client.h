@@ -8,8 +8,7 @@
 #include <string>
 #include <sys/types.h>
 
-namespace netconfig
-{
+namespace netconfig {
 
 // How the helper gets its privileges: as a child of a root wizard it has them already; for an
 // ordinary user pkexec asks the desktop's authentication agent first.
@@ -21,8 +20,7 @@ inline constexpr int kPkexecHandshakeMs = 60000;
 
 // The wizard's end of kelda-netconfig-helper: starts it over a socket pair and carries one
 // request at a time. The helper lives exactly as long as this end of the socket stays open.
-class HelperClient
-{
+class HelperClient {
 public:
     HelperClient() = default;
     HelperClient(const HelperClient&) = delete;

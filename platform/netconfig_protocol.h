@@ -8,8 +8,7 @@
 // input: pkexec closes every other descriptor). Fixed-size records: a message of any other size
 // is refused. A reply carries its request's sequence number, so an answer that comes after the
 // wizard stopped waiting is recognised and dropped instead of being taken for the next one.
-namespace netconfig
-{
+namespace netconfig {
 
 inline constexpr std::uint32_t kHelperProtocolVersion = 2;
 inline constexpr int kHelperSocketFd = 0;
@@ -54,7 +53,8 @@ inline constexpr int kMaximumAddresses = 16;
 
 // May the helper add this address? Only .241 to .247 of an ordinary unicast subnet between
 // /8 and /30, never the subnet's own network or broadcast address. why says what is wrong.
-bool IsAllowedTemporaryAddress(std::uint32_t address, std::uint32_t prefixLength, std::string& why);
+bool IsAllowedTemporaryAddress(std::uint32_t address, std::uint32_t prefixLength,
+                               std::string& why);
 // The candidate range alone, for probes.
 bool IsCandidateAddress(std::uint32_t address);
 

@@ -17,8 +17,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 
 volatile sig_atomic_t g_stop = 0;
 
@@ -87,8 +86,7 @@ int main()
     for (const int signal : {SIGTERM, SIGINT, SIGHUP})
         sigaddset(&stopSignals, signal);
     sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
-    struct sigaction action {
-    };
+    struct sigaction action{};
     action.sa_handler = OnStopSignal;
     for (const int signal : {SIGTERM, SIGINT, SIGHUP})
         sigaction(signal, &action, nullptr);

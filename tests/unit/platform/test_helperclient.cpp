@@ -9,8 +9,7 @@
 
 // The wizard's end of the helper channel against stand-ins: a helper that answers late, and
 // launchers that behave as pkexec does when it refuses, grants or waits for a password.
-namespace
-{
+namespace {
 
 // Speaks the helper's wire format; the first add is answered 400 ms late. A flush answers with
 // the contexts deleted so far, so the test can see what the client sent behind its back.
@@ -59,8 +58,7 @@ netconfig::HelperRequest Request(netconfig::HelperOp op)
 
 } // namespace
 
-class TestHelperClient : public QObject
-{
+class TestHelperClient : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
