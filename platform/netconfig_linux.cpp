@@ -79,8 +79,9 @@ QString HelperPath()
 #endif
     for (const QString& candidate : candidates) {
         const QFileInfo info(candidate);
+        // pkexec picks our polkit action by comparing this text with the installed path.
         if (info.isFile() && info.isExecutable())
-            return candidate;
+            return info.canonicalFilePath();
     }
     return candidates.isEmpty() ? QString() : candidates.first();
 }
