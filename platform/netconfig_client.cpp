@@ -188,9 +188,9 @@ std::string HelperClient::LauncherFailureLocked()
         text = "administrator authorization was not given (not authorized, or no "
                "authentication agent is running)";
     else
-        text = "pkexec ended without starting the privileged helper (status " +
+        text = "pkexec or the privileged helper ended at once (status " +
                std::to_string(code) + ")";
-    return said.empty() ? text : text + ": pkexec: " + said;
+    return said.empty() ? text : text + ": " + said;
 }
 
 HelperClient::EWait HelperClient::ExchangeLocked(HelperRequest request, HelperReply& reply,

@@ -110,7 +110,7 @@ void TestHelperClient::launcherOutcomes_data()
     // pkexec's own words and exit codes.
     QTest::newRow("dismissed") << QByteArray("echo 'Error executing command as another user: "
                                              "Request dismissed' >&2; exit 126")
-                               << 5000 << false << u"refused or cancelled: pkexec: Error"_qs;
+                               << 5000 << false << u"refused or cancelled: Error executing"_qs;
     QTest::newRow("no answer in time")
         << QByteArray("exec sleep 30") << 300 << false << u"not given in time"_qs;
     // Granted: pkexec runs the helper, which must find its socket as standard input.
