@@ -16,8 +16,15 @@ set(KELDA_POLKIT_ACTION org.kelda.support-utility.netconfig)
 set(KELDA_POLICY_HELPER_PATH ${KELDA_HELPER_INSTALLED})
 configure_file(${PROJECT_SOURCE_DIR}/cmake/polkit/${KELDA_POLKIT_ACTION}.policy.in
                ${PROJECT_BINARY_DIR}/polkit/${KELDA_POLKIT_ACTION}.policy @ONLY)
+# polkitd reads actions from its own folder only, whatever our prefix.
+if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+    set(kelda_actions_default ${CMAKE_INSTALL_DATADIR}/polkit-1/actions)
+else()
+    set(kelda_actions_default /usr/share/polkit-1/actions)
+endif()
+set(KELDA_POLKIT_ACTIONS_DIR ${kelda_actions_default} CACHE PATH "Where polkitd reads actions")
 install(FILES ${PROJECT_BINARY_DIR}/polkit/${KELDA_POLKIT_ACTION}.policy
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/polkit-1/actions)
+        DESTINATION ${KELDA_POLKIT_ACTIONS_DIR})
 set(KELDA_PKEXEC_PATH /usr/bin/pkexec CACHE FILEPATH "pkexec, which starts the network helper")
 
 set(CPACK_GENERATOR DEB)
