@@ -124,6 +124,10 @@ private slots:
     void uploadSplicesTheFile();
     void largeUploadArrivesWhole();
 
+    void resultsReachOnlyTheirConsole();
+    void newConsoleDropsWhatTheLastOneLeft();
+    void newConsolesFirstCommandPreparesItsOwnRoute();
+
     void releaseRouteRemovesTheAddressAndStopsTheWorker();
     void destructionStopsTheQueueTimer();
     void shutdownSignalRunsTheCallback();
@@ -228,7 +232,7 @@ void TestWebManager::takeResultHandsOutInCompletionOrder()
 {
     qint32 result = 42;
     QString data = u"untouched"_qs;
-    QCOMPARE(m_web->TakeResult(result, data), QString());
+    QCOMPARE(m_web->TakeResult(0, result, data), QString());
     QCOMPARE(result, 42);
     QCOMPARE(data, u"untouched"_qs);
     _STRU_WEB_DATA a;
@@ -240,10 +244,10 @@ void TestWebManager::takeResultHandsOutInCompletionOrder()
     b.dwResult = 7;
     b.strData.clear();
     G_mWebDone = {a, b};
-    QCOMPARE(m_web->TakeResult(result, data), u"LANINFO"_qs);
+    QCOMPARE(m_web->TakeResult(0, result, data), u"LANINFO"_qs);
     QCOMPARE(result, 4);
     QCOMPARE(data, u"page"_qs);
-    QCOMPARE(m_web->TakeResult(result, data), u"WANINFO"_qs);
+    QCOMPARE(m_web->TakeResult(0, result, data), u"WANINFO"_qs);
     QCOMPARE(result, 7);
     QCOMPARE(data, QString());
     QVERIFY(G_mWebDone.isEmpty());
@@ -305,7 +309,7 @@ void TestWebManager::exchangeRunsThroughEveryState()
     Tick(); // moves it
     qint32 result = 0;
     QString data;
-    QCOMPARE(m_web->TakeResult(result, data), u"LANINFO"_qs);
+    QCOMPARE(m_web->TakeResult(0, result, data), u"LANINFO"_qs);
     QCOMPARE(result, 4);
     QCOMPARE(data, u"HTTP/1.1 200 OK\r\n\r\n<html>caf\u00e9</html>"_qs);
     QVERIFY(ReadLog().contains(request.toLatin1()));
@@ -463,7 +467,7 @@ void TestWebManager::keepAliveDeviceTimesOutWithPartialData()
     Tick();
     qint32 result = 0;
     QString data;
-    m_web->TakeResult(result, data);
+    m_web->TakeResult(0, result, data);
     QCOMPARE(result, 5);
     QCOMPARE(data, u"HTTP/1.1 200 OK\r\n\r\npart"_qs);
 }
@@ -643,6 +647,91 @@ void TestWebManager::largeUploadArrivesWhole()
     QCOMPARE(received.size(), request.size());
     QCOMPARE(QCryptographicHash::hash(received.mid(at, size), QCryptographicHash::Sha256),
              QCryptographicHash::hash(content, QCryptographicHash::Sha256));
+}
+
+void TestWebManager::resultsReachOnlyTheirConsole()
+{
+    _STRU_WEB_DATA first;
+    first.strID = u"UPLOAD"_qs;
+    first.dwResult = 4;
+    first.dwConsole = 1;
+    _STRU_WEB_DATA second = first;
+    second.strID = u"LANINFO"_qs;
+    second.dwConsole = 2;
+    G_mWebDone = {first, second};
+    qint32 result = 0;
+    QString data;
+    QCOMPARE(m_web->TakeResult(2, result, data), u"LANINFO"_qs);
+    QCOMPARE(m_web->TakeResult(2, result, data), QString());
+    QCOMPARE(m_web->TakeResult(1, result, data), u"UPLOAD"_qs);
+    QVERIFY(G_mWebDone.isEmpty());
+}
+
+// An upload to one device is on the wire when the user connects to another: the upload, its
+// connection and whatever the device still answers must not reach the new console.
+void TestWebManager::newConsoleDropsWhatTheLastOneLeft()
+{
+    CDevice device;
+    QVERIFY(device.Listen());
+    // Holds the upload's answer; answers everything else at once.
+    device.answer = [](QTcpSocket* socket) {
+        if (socket->peek(4) == "POST")
+            return;
+        socket->write("HTTP/1.1 200 OK\r\n\r\nlan");
+        socket->disconnectFromHost();
+    };
+    m_web->SetConsole(1);
+    m_web->AddCommand(u"UPLOAD"_qs, u"POST /x\r\n\r\n"_qs, kDevice, kSubnet);
+    m_web->AddCommand(u"REBOOT"_qs, u"GET /r\r\n\r\n"_qs, kDevice, kSubnet);
+    _STRU_WEB_DATA finished;
+    finished.strID = u"GETSTATUS"_qs;
+    finished.dwResult = 4;
+    finished.dwConsole = 1;
+    G_mWebDone.append(finished);
+    QVERIFY(PumpUntil([&device] { return device.requests.size() == 1 && HeadState() == 2; }));
+    QTRY_VERIFY(device.requests.first().startsWith("POST"));
+
+    m_web->SetConsole(2);
+    QVERIFY(G_mWebQueue.isEmpty());
+    QVERIFY(G_mWebDone.isEmpty());
+    QCOMPARE(m_web->ConnectionState(), 0);
+    QVERIFY(ReadLog().contains("2 queued and 1 finished commands of the last one dropped"));
+    // The held upload's connection is closed from our side.
+    QTRY_COMPARE(device.connections.first()->state(), QAbstractSocket::UnconnectedState);
+
+    m_web->AddCommand(u"LANINFO"_qs, u"GET /lan\r\n\r\n"_qs, kDevice, kSubnet);
+    QVERIFY(PumpUntil([] { return !G_mWebDone.isEmpty(); }));
+    qint32 result = 0;
+    QString data;
+    QCOMPARE(m_web->TakeResult(1, result, data), QString());
+    QCOMPARE(m_web->TakeResult(2, result, data), u"LANINFO"_qs);
+    QCOMPARE(data, u"HTTP/1.1 200 OK\r\n\r\nlan"_qs);
+    QCOMPARE(device.requests.size(), 2);
+    QCOMPARE(device.requests.last(), QByteArray("GET /lan\r\n\r\n"));
+}
+
+// The first command after a new Connect opens a burst of its own: the route prepared for the
+// last device, or still being prepared for it, is not taken for the new one.
+void TestWebManager::newConsolesFirstCommandPreparesItsOwnRoute()
+{
+    SlowPreparation();
+    m_web->SetConsole(1);
+    m_web->AddCommand(u"LANINFO"_qs, u"A"_qs, kDevice, u"255.255.255.0"_qs);
+    Tick();
+    QVERIFY(m_web->RouteWorkerRunning());
+
+    m_web->SetConsole(2);
+    m_web->AddCommand(u"LANINFO"_qs, u"B"_qs, kDevice, u"255.255.255.0"_qs);
+    QCOMPARE(HeadState(), 0);
+    QCOMPARE(G_mWebQueue.first().dwConsole, 2u);
+    m_net->HoldWaits(false);
+    QVERIFY(PumpUntil([this] { return !m_web->RouteWorkerRunning(); }, 5));
+    // The old worker's result, though its keyword matches, does not start the new command.
+    QCOMPARE(HeadState(), 0);
+    QCOMPARE(G_mWebQueue.first().dwStartTick, 0u);
+    Tick();
+    QVERIFY(PumpUntil([] { return HeadState() == 1; }));
+    QCOMPARE(m_net->Journal().filter(u"route "_qs).size(), 2);
 }
 
 void TestWebManager::releaseRouteRemovesTheAddressAndStopsTheWorker()

@@ -88,6 +88,7 @@ public:
         record.strID = strID;
         record.dwResult = dwResult;
         record.strData = response;
+        record.dwConsole = console->ConsoleId();
         G_mWebDone.append(record);
         console->OnResultTimer();
     }

@@ -158,6 +158,7 @@ void TestSurveyPage::Survey(const QString& page)
     record.strID = u"SITESURVEY"_qs;
     record.dwResult = 4;
     record.strData = page;
+    record.dwConsole = m_console->ConsoleId();
     G_mWebDone.append(record);
     m_console->OnResultTimer();
 }
@@ -194,6 +195,7 @@ void TestSurveyPage::firstShowScans()
     record.strID = u"SITESURVEY"_qs;
     record.dwResult = 4;
     record.strData = u"HTTP/1.1 401 Unauthorized\r\n\r\n"_qs;
+    record.dwConsole = m_console->ConsoleId();
     G_mWebDone.append(record);
     m_console->OnResultTimer();
     QVERIFY(m_page->ScanButton()->isEnabled());
@@ -374,6 +376,7 @@ void TestSurveyPage::connectSendsOrRefuses()
     _STRU_WEB_DATA record;
     record.strID = u"REPEATER"_qs;
     record.dwResult = 7;
+    record.dwConsole = m_console->ConsoleId();
     G_mWebDone.append(record);
     m_console->OnResultTimer();
     QCOMPARE(m_messages, QStringList{u"Cannot Connect to Repeater."_qs});
@@ -421,6 +424,7 @@ void TestSurveyPage::rebootWait()
     record.strID = u"REPEATER"_qs;
     record.dwResult = 4;
     record.strData = u"HTTP/1.1 302 Found\r\n\r\n"_qs;
+    record.dwConsole = m_console->ConsoleId();
     G_mWebDone.append(record);
     m_console->OnResultTimer();
 
