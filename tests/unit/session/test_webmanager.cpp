@@ -674,8 +674,8 @@ void TestWebManager::newConsoleDropsWhatTheLastOneLeft()
     CDevice device;
     QVERIFY(device.Listen());
     // Holds the upload's answer; answers everything else at once.
-    device.answer = [](QTcpSocket* socket) {
-        if (socket->peek(4) == "POST")
+    device.answer = [&device](QTcpSocket* socket) {
+        if (device.requests.at(device.connections.indexOf(socket)).startsWith("POST"))
             return;
         socket->write("HTTP/1.1 200 OK\r\n\r\nlan");
         socket->disconnectFromHost();
@@ -688,8 +688,10 @@ void TestWebManager::newConsoleDropsWhatTheLastOneLeft()
     finished.dwResult = 4;
     finished.dwConsole = 1;
     G_mWebDone.append(finished);
-    QVERIFY(PumpUntil([&device] { return device.requests.size() == 1 && HeadState() == 2; }));
-    QTRY_VERIFY(device.requests.first().startsWith("POST"));
+    QVERIFY(PumpUntil([&device] {
+        return device.requests.size() == 1 && device.requests.first() == "POST /x\r\n\r\n";
+    }));
+    QCOMPARE(HeadState(), 2);
 
     m_web->SetConsole(2);
     QVERIFY(G_mWebQueue.isEmpty());
