@@ -140,13 +140,6 @@ public:
         return page->cursor().shape();
     }
 
-    static void SaveScreenshot(QWidget* page, const QString& name)
-    {
-        const QString dir = QStringLiteral(KELDA_SCREENSHOT_DIR);
-        QDir().mkpath(dir);
-        QVERIFY(page->grab().toImage().save(dir + u"/"_qs + name + u".png"_qs));
-    }
-
     std::unique_ptr<CTarnDlg> console;
     QList<Queued> queued;
     QStringList messages;
