@@ -3,7 +3,6 @@
 #include <QBuffer>
 #include <QImage>
 #include <QImageReader>
-
 #include <algorithm>
 #include <cstdlib>
 
@@ -42,9 +41,9 @@ bool SamePicture(const QByteArray& stored, const QByteArray& drawn, QString* why
     const QByteArray storedFormat = FileFormat(stored);
     const QByteArray drawnFormat = FileFormat(drawn);
     if (storedFormat.isEmpty() || storedFormat != drawnFormat)
-        return Fail(why, QStringLiteral("file format %1, drawn %2")
-                             .arg(QString::fromLatin1(storedFormat),
-                                  QString::fromLatin1(drawnFormat)));
+        return Fail(why,
+                    QStringLiteral("file format %1, drawn %2")
+                        .arg(QString::fromLatin1(storedFormat), QString::fromLatin1(drawnFormat)));
     const QImage a = QImage::fromData(stored);
     const QImage b = QImage::fromData(drawn);
     if (a.isNull() || b.isNull())
@@ -56,7 +55,8 @@ bool SamePicture(const QByteArray& stored, const QByteArray& drawn, QString* why
                              .arg(b.width())
                              .arg(b.height()));
     if (a.format() != b.format())
-        return Fail(why, QStringLiteral("pixel format %1, drawn %2").arg(a.format()).arg(b.format()));
+        return Fail(why,
+                    QStringLiteral("pixel format %1, drawn %2").arg(a.format()).arg(b.format()));
     const QImage x = a.convertToFormat(QImage::Format_ARGB32);
     const QImage y = b.convertToFormat(QImage::Format_ARGB32);
     qint64 differing = 0;

@@ -124,7 +124,6 @@ private slots:
     void uploadSplicesTheFile();
     void largeUploadArrivesWhole();
 
-    void resultsReachOnlyTheirConsole();
     void newConsoleDropsWhatTheLastOneLeft();
     void newConsolesFirstCommandPreparesItsOwnRoute();
 
@@ -648,24 +647,6 @@ void TestWebManager::largeUploadArrivesWhole()
     QCOMPARE(received.size(), request.size());
     QCOMPARE(QCryptographicHash::hash(received.mid(at, size), QCryptographicHash::Sha256),
              QCryptographicHash::hash(content, QCryptographicHash::Sha256));
-}
-
-void TestWebManager::resultsReachOnlyTheirConsole()
-{
-    _STRU_WEB_DATA first;
-    first.strID = u"UPLOAD"_qs;
-    first.dwResult = 4;
-    first.dwConsole = 1;
-    _STRU_WEB_DATA second = first;
-    second.strID = u"LANINFO"_qs;
-    second.dwConsole = 2;
-    G_mWebDone = {first, second};
-    qint32 result = 0;
-    QString data;
-    QCOMPARE(m_web->TakeResult(2, result, data), u"LANINFO"_qs);
-    QCOMPARE(m_web->TakeResult(2, result, data), QString());
-    QCOMPARE(m_web->TakeResult(1, result, data), u"UPLOAD"_qs);
-    QVERIFY(G_mWebDone.isEmpty());
 }
 
 // An upload to one device is on the wire when the user connects to another: the upload, its
