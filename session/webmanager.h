@@ -65,9 +65,6 @@ private:
 
     // 0 idle or closed, 1 connecting, 2 connected.
     int m_nConnectState = 0;
-    std::uint32_t m_console = 0;
-    // The console of the command the route worker prepares for.
-    std::uint32_t m_workerConsole = 0;
     SAdapterDetails m_adapter;
     QObject* m_owner = nullptr;
 
@@ -75,6 +72,9 @@ private:
     CAsyncTcpSocket* m_socket = nullptr;
     std::unique_ptr<CRouteWorker> m_worker;
     CShutdownSignals* m_signals = nullptr;
+    // The console that queues now, and that of the command the route worker prepares for.
+    std::uint32_t m_console = 0;
+    std::uint32_t m_workerConsole = 0;
 };
 
 enum class EReceiveOutcome { Discarded, Appended, TooLong };
