@@ -90,6 +90,10 @@ CTarnDlg::CTarnDlg(QWidget* parent) : QWidget(parent)
     MakeProgramDialog(this, true);
     setGeometry(0, 0, COstrelDlg::kWidth, COstrelDlg::kHeight);
     m_timers = new CWindowTimers(this);
+    static std::uint32_t lastConsoleId = 0;
+    if (++lastConsoleId == 0)
+        ++lastConsoleId;
+    m_nConsoleId = lastConsoleId;
 
     MakePage(this, G_pIPAddrDlg);
     MakePage(this, G_pModeDlg);
@@ -103,6 +107,9 @@ CTarnDlg::CTarnDlg(QWidget* parent) : QWidget(parent)
     MakeProgramDialog(G_pProgress, false);
 
     SetCommandHost(this);
+    // A new Connect: nothing the previous console left may reach this one.
+    if (G_pWEBManager)
+        G_pWEBManager->SetConsole(m_nConsoleId);
 }
 
 CTarnDlg::~CTarnDlg()
@@ -168,7 +175,7 @@ void CTarnDlg::OnResultTimer()
         qint32 dwResult = 0;
         QString response;
         const QString strID =
-            G_pWEBManager ? G_pWEBManager->TakeResult(dwResult, response) : QString();
+            G_pWEBManager ? G_pWEBManager->TakeResult(m_nConsoleId, dwResult, response) : QString();
         if (strID.isEmpty())
             return;
         WriteLog(ToAnsi(u"dwResult=%1"_qs.arg(dwResult)));

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <cstdint>
 
 class CTarn_IPAddrDlg;
 class CTarn_MessageDlg;
@@ -53,6 +54,8 @@ public:
     void OnResultTimer();
 
     CWindowTimers* Timers() const { return m_timers; }
+    // Tells this console's commands from those of the consoles before it; never 0.
+    std::uint32_t ConsoleId() const { return m_nConsoleId; }
 
     // A usable answer: "HTTP" and "200" anywhere in it. Judged as loosely as the device's
     // answers always have been; nothing else of the status line is looked at.
@@ -86,4 +89,5 @@ private:
     void OnSetupPassword(const QString& response, bool ok);
 
     CWindowTimers* m_timers = nullptr;
+    std::uint32_t m_nConsoleId = 0;
 };

@@ -19,6 +19,8 @@ struct _STRU_WEB_DATA {
     std::uint32_t dwTimeout = 0;
     // A file spliced into the request at send time (firmware upload); empty otherwise.
     QString strFileName;
+    // The console that queued it: its answer is meant for that console and its device only.
+    std::uint32_t dwConsole = 0;
 };
 
 enum : qint32 {

@@ -94,6 +94,7 @@ void CWEBManager::AddCommand(const QString& strID, const QString& strData, const
     record.strAPSubnet = strAPSubnet;
     record.strData = strData;
     record.strFileName = strFileName;
+    record.dwConsole = m_console;
     record.dwStartTick = 0;
     // Only a command that opens a burst prepares the route; the ones behind it reuse it.
     if (G_mWebQueue.isEmpty()) {
@@ -106,14 +107,36 @@ void CWEBManager::AddCommand(const QString& strID, const QString& strData, const
     G_mWebQueue.append(record);
 }
 
-QString CWEBManager::TakeResult(qint32& dwResult, QString& strData)
+QString CWEBManager::TakeResult(std::uint32_t console, qint32& dwResult, QString& strData)
 {
-    if (G_mWebDone.isEmpty())
+    const auto own =
+        std::find_if(G_mWebDone.cbegin(), G_mWebDone.cend(),
+                     [console](const _STRU_WEB_DATA& r) { return r.dwConsole == console; });
+    if (own == G_mWebDone.cend())
         return QString();
-    const _STRU_WEB_DATA record = G_mWebDone.takeFirst();
+    const _STRU_WEB_DATA record = G_mWebDone.takeAt(own - G_mWebDone.cbegin());
     dwResult = record.dwResult;
     strData = record.strData;
     return record.strID;
+}
+
+void CWEBManager::SetConsole(std::uint32_t console)
+{
+    m_console = console;
+    const auto foreign = [console](const _STRU_WEB_DATA& r) { return r.dwConsole != console; };
+    // The head may be on the wire: its connection goes with it, so that nothing of its answer
+    // is read for the next device.
+    const bool headDropped = !G_mWebQueue.isEmpty() && foreign(G_mWebQueue.first());
+    const qsizetype queued = G_mWebQueue.removeIf(foreign);
+    const qsizetype finished = G_mWebDone.removeIf(foreign);
+    if (headDropped) {
+        m_socket->Close();
+        m_nConnectState = 0;
+    }
+    if (queued + finished > 0)
+        WriteLog(ToAnsi(u"New device: %1 queued and %2 finished commands of the last one dropped"_qs
+                            .arg(queued)
+                            .arg(finished)));
 }
 
 void CWEBManager::Pump()
@@ -284,6 +307,7 @@ void CWEBManager::OnClose(int error)
 
 void CWEBManager::StartRouteWorker(const _STRU_WEB_DATA& record)
 {
+    m_workerConsole = record.dwConsole;
     m_worker = std::make_unique<CRouteWorker>(m_net, m_adapter, LogLine, record.strID,
                                               record.strAPIP, record.strAPSubnet);
     if (!m_worker->Start()) {
@@ -302,8 +326,10 @@ void CWEBManager::CollectRouteWorker()
     const QString strID = m_worker->CommandID();
     m_worker.reset();
     G_mstrLocalIP = result;
-    // Only if the head is still the command the worker prepared for.
-    if (!G_mWebQueue.isEmpty() && G_mWebQueue.first().strID == strID) {
+    // Only if the head is still the command the worker prepared for: a new console's first
+    // command may have the same keyword but another device.
+    if (!G_mWebQueue.isEmpty() && G_mWebQueue.first().strID == strID &&
+        G_mWebQueue.first().dwConsole == m_workerConsole) {
         G_mWebQueue.first().dwResult =
             result == QLatin1StringView(kRouteError) ? kWebUnreachable : kWebConnectPending;
         G_mWebQueue.first().dwStartTick = 0;

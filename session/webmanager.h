@@ -31,8 +31,12 @@ public:
 
     void AddCommand(const QString& strID, const QString& strData, const QString& strAPIP,
                     const QString& strAPSubnet, const QString& strFileName = QString());
-    // Oldest finished command: its keyword, result code and response; empty when none.
-    QString TakeResult(qint32& dwResult, QString& strData);
+    // Oldest finished command of that console: its keyword, result code and response; empty
+    // when none.
+    QString TakeResult(std::uint32_t console, qint32& dwResult, QString& strData);
+    // The console that queues from now on. Whatever another console left, queued or finished,
+    // is dropped: its answers belong to a device the user has left.
+    void SetConsole(std::uint32_t console);
     // Closes the socket, forgets the local address, removes a temporary adapter address,
     // empties both command lists.
     void ReleaseRoute();
@@ -68,6 +72,9 @@ private:
     CAsyncTcpSocket* m_socket = nullptr;
     std::unique_ptr<CRouteWorker> m_worker;
     CShutdownSignals* m_signals = nullptr;
+    // The console that queues now, and that of the command the route worker prepares for.
+    std::uint32_t m_console = 0;
+    std::uint32_t m_workerConsole = 0;
 };
 
 enum class EReceiveOutcome { Discarded, Appended, TooLong };

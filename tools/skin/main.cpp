@@ -7,6 +7,7 @@
 // Exit codes: 0 done or equal, 1 different or failed, 77 a required font is missing.
 
 #include "tools/skin/catalogue.h"
+#include "tools/skin/picturecompare.h"
 #include "tools/skin/qrcfile.h"
 #include "tools/skin/skinstyle.h"
 
@@ -70,17 +71,23 @@ bool ParseArguments(const QStringList& arguments, Options& options)
     return !options.outputDir.isEmpty();
 }
 
-// Writes (or compares) one file; returns false on a difference or an error.
-bool Deliver(const Options& options, const QString& path, const QByteArray& bytes)
+// Writes (or compares) one file; returns false on a difference or an error. A picture is
+// compared as a picture, any other file byte for byte.
+bool Deliver(const Options& options, const QString& path, const QByteArray& bytes,
+             bool picture = false)
 {
     bool exists = false;
     const QByteArray current = ReadAll(path, &exists);
     if (options.check) {
-        if (!exists)
+        if (!exists) {
             Print(QStringLiteral("missing:   %1").arg(path));
-        else if (current != bytes)
-            Print(QStringLiteral("differs:   %1").arg(path));
-        return exists && current == bytes;
+            return false;
+        }
+        QString why;
+        const bool same = picture ? Skin::SamePicture(current, bytes, &why) : current == bytes;
+        if (!same)
+            Print(QStringLiteral("differs:   %1 %2").arg(path, why));
+        return same;
     }
     return (exists && current == bytes) || WriteAll(path, bytes);
 }
@@ -125,7 +132,7 @@ int main(int argc, char** argv)
             good = false;
             continue;
         }
-        good = Deliver(options, output.filePath(name), bytes) && good;
+        good = Deliver(options, output.filePath(name), bytes, true) && good;
         if (!options.previewDir.isEmpty()) {
             // What the program will see: the stored file decoded again, saved losslessly.
             QImage::fromData(bytes).save(

@@ -4,9 +4,11 @@
 
 #include "tests/unit/resources/skinpictures.h"
 #include "tools/skin/catalogue.h"
+#include "tools/skin/picturecompare.h"
 #include "tools/skin/qrcfile.h"
 #include "tools/skin/skinstyle.h"
 
+#include <QBuffer>
 #include <QHash>
 #include <QImage>
 #include <QRect>
@@ -76,6 +78,15 @@ int Spread(const QImage& image, const QRect& area)
     return std::max({high[0] - low[0], high[1] - low[1], high[2] - low[2]});
 }
 
+QByteArray Coded(const QImage& image, const char* format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
 } // namespace
 
 class TestSkinGenerator : public QObject
@@ -93,6 +104,7 @@ private slots:
     void controlAreasAreLeftPlain();
     void everyPageSharesTheBandAndSidebar();
     void progressFramesFillUp();
+    void picturesCompareUpToRounding();
 };
 
 void TestSkinGenerator::initTestCase()
@@ -289,6 +301,52 @@ void TestSkinGenerator::progressFramesFillUp()
             green += qGreen(finished.pixel(x, y)) - qRed(finished.pixel(x, y)) > 60;
     QVERIFY(green > previous / 2);
     QCOMPARE(blue(finished), 0);
+}
+
+
+void TestSkinGenerator::picturesCompareUpToRounding()
+{
+    QImage drawn(120, 100, QImage::Format_ARGB32);
+    for (int y = 0; y < drawn.height(); ++y) {
+        for (int x = 0; x < drawn.width(); ++x)
+            drawn.setPixel(x, y, qRgba(x * 2, y * 2, (x + y) % 256, 255 - x));
+    }
+    const QByteArray png = Coded(drawn, "PNG");
+    QVERIFY(Skin::SamePicture(png, png));
+
+    // Fourteen edge pixels a few levels off, as another CPU's blending gives.
+    QImage rounded = drawn;
+    for (int i = 0; i < 14; ++i) {
+        const QRgb p = rounded.pixel(10 + i, 20);
+        rounded.setPixel(10 + i, 20, qRgba(qRed(p) + 3, qGreen(p), qBlue(p) - 2, qAlpha(p)));
+    }
+    QString why;
+    QVERIFY2(Skin::SamePicture(Coded(rounded, "PNG"), png, &why), qPrintable(why));
+
+    // One pixel really changed.
+    QImage changed = drawn;
+    changed.setPixel(60, 50, qRgba(255, 0, 0, 255));
+    QVERIFY(!Skin::SamePicture(Coded(changed, "PNG"), png, &why));
+    QVERIFY(why.contains(u"1 of 12000 pixels"));
+
+    // A little everywhere: an area redrawn, not rounding.
+    QImage tinted = drawn;
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x < tinted.width(); ++x)
+            tinted.setPixel(x, y, tinted.pixel(x, y) ^ 1u);
+    }
+    QVERIFY(!Skin::SamePicture(Coded(tinted, "PNG"), png));
+
+    // What is exact stays exact.
+    QVERIFY(!Skin::SamePicture(Coded(drawn.copy(0, 0, 120, 99), "PNG"), png, &why));
+    QVERIFY(why.startsWith(u"size"));
+    QVERIFY(!Skin::SamePicture(Coded(drawn.convertToFormat(QImage::Format_RGB32), "PNG"),
+                               Coded(drawn.convertToFormat(QImage::Format_ARGB32), "PNG"), &why));
+    QVERIFY(why.startsWith(u"pixel format"));
+    const QImage opaque = drawn.convertToFormat(QImage::Format_RGB32);
+    QVERIFY(!Skin::SamePicture(Coded(opaque, "BMP"), Coded(opaque, "PNG"), &why));
+    QVERIFY(why.startsWith(u"file format"));
+    QVERIFY(!Skin::SamePicture(QByteArray("not a picture"), png));
 }
 
 QTEST_MAIN(TestSkinGenerator)

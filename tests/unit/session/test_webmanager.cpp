@@ -124,6 +124,9 @@ private slots:
     void uploadSplicesTheFile();
     void largeUploadArrivesWhole();
 
+    void newConsoleDropsWhatTheLastOneLeft();
+    void newConsolesFirstCommandPreparesItsOwnRoute();
+
     void releaseRouteRemovesTheAddressAndStopsTheWorker();
     void destructionStopsTheQueueTimer();
     void shutdownSignalRunsTheCallback();
@@ -228,7 +231,7 @@ void TestWebManager::takeResultHandsOutInCompletionOrder()
 {
     qint32 result = 42;
     QString data = u"untouched"_qs;
-    QCOMPARE(m_web->TakeResult(result, data), QString());
+    QCOMPARE(m_web->TakeResult(0, result, data), QString());
     QCOMPARE(result, 42);
     QCOMPARE(data, u"untouched"_qs);
     _STRU_WEB_DATA a;
@@ -240,10 +243,10 @@ void TestWebManager::takeResultHandsOutInCompletionOrder()
     b.dwResult = 7;
     b.strData.clear();
     G_mWebDone = {a, b};
-    QCOMPARE(m_web->TakeResult(result, data), u"LANINFO"_qs);
+    QCOMPARE(m_web->TakeResult(0, result, data), u"LANINFO"_qs);
     QCOMPARE(result, 4);
     QCOMPARE(data, u"page"_qs);
-    QCOMPARE(m_web->TakeResult(result, data), u"WANINFO"_qs);
+    QCOMPARE(m_web->TakeResult(0, result, data), u"WANINFO"_qs);
     QCOMPARE(result, 7);
     QCOMPARE(data, QString());
     QVERIFY(G_mWebDone.isEmpty());
@@ -305,7 +308,7 @@ void TestWebManager::exchangeRunsThroughEveryState()
     Tick(); // moves it
     qint32 result = 0;
     QString data;
-    QCOMPARE(m_web->TakeResult(result, data), u"LANINFO"_qs);
+    QCOMPARE(m_web->TakeResult(0, result, data), u"LANINFO"_qs);
     QCOMPARE(result, 4);
     QCOMPARE(data, u"HTTP/1.1 200 OK\r\n\r\n<html>caf\u00e9</html>"_qs);
     QVERIFY(ReadLog().contains(request.toLatin1()));
@@ -463,7 +466,7 @@ void TestWebManager::keepAliveDeviceTimesOutWithPartialData()
     Tick();
     qint32 result = 0;
     QString data;
-    m_web->TakeResult(result, data);
+    m_web->TakeResult(0, result, data);
     QCOMPARE(result, 5);
     QCOMPARE(data, u"HTTP/1.1 200 OK\r\n\r\npart"_qs);
 }
@@ -520,7 +523,8 @@ void TestWebManager::lateNotificationsLeaveTheNextCommandAlone()
     QCOMPARE(G_mWebQueue.first().strID, u"WANINFO"_qs);
     first->write("HTTP/1.1 200 OK\r\n\r\nlate");
     first->disconnectFromHost();
-    QTest::qWait(100);
+    // The close comes after the data: once it has been seen, both notifications were handled.
+    QTRY_COMPARE(m_web->ConnectionState(), 0);
     QCOMPARE(HeadState(), 1);
     QCOMPARE(G_mWebQueue.first().strData, u"B\r\n\r\n"_qs);
 }
@@ -643,6 +647,75 @@ void TestWebManager::largeUploadArrivesWhole()
     QCOMPARE(received.size(), request.size());
     QCOMPARE(QCryptographicHash::hash(received.mid(at, size), QCryptographicHash::Sha256),
              QCryptographicHash::hash(content, QCryptographicHash::Sha256));
+}
+
+// An upload to one device is on the wire when the user connects to another: the upload, its
+// connection and whatever the device still answers must not reach the new console.
+void TestWebManager::newConsoleDropsWhatTheLastOneLeft()
+{
+    CDevice device;
+    QVERIFY(device.Listen());
+    // Holds the upload's answer; answers everything else at once.
+    device.answer = [&device](QTcpSocket* socket) {
+        if (device.requests.at(device.connections.indexOf(socket)).startsWith("POST"))
+            return;
+        socket->write("HTTP/1.1 200 OK\r\n\r\nlan");
+        socket->disconnectFromHost();
+    };
+    m_web->SetConsole(1);
+    m_web->AddCommand(u"UPLOAD"_qs, u"POST /x\r\n\r\n"_qs, kDevice, kSubnet);
+    m_web->AddCommand(u"REBOOT"_qs, u"GET /r\r\n\r\n"_qs, kDevice, kSubnet);
+    _STRU_WEB_DATA finished;
+    finished.strID = u"GETSTATUS"_qs;
+    finished.dwResult = 4;
+    finished.dwConsole = 1;
+    G_mWebDone.append(finished);
+    QVERIFY(PumpUntil([&device] {
+        return device.requests.size() == 1 && device.requests.first() == "POST /x\r\n\r\n";
+    }));
+    QCOMPARE(HeadState(), 2);
+
+    m_web->SetConsole(2);
+    QVERIFY(G_mWebQueue.isEmpty());
+    QVERIFY(G_mWebDone.isEmpty());
+    QCOMPARE(m_web->ConnectionState(), 0);
+    QVERIFY(ReadLog().contains("2 queued and 1 finished commands of the last one dropped"));
+    // The held upload's connection is closed from our side.
+    QTRY_COMPARE(device.connections.first()->state(), QAbstractSocket::UnconnectedState);
+
+    m_web->AddCommand(u"LANINFO"_qs, u"GET /lan\r\n\r\n"_qs, kDevice, kSubnet);
+    QVERIFY(PumpUntil([] { return !G_mWebDone.isEmpty(); }));
+    qint32 result = 0;
+    QString data;
+    QCOMPARE(m_web->TakeResult(1, result, data), QString());
+    QCOMPARE(m_web->TakeResult(2, result, data), u"LANINFO"_qs);
+    QCOMPARE(data, u"HTTP/1.1 200 OK\r\n\r\nlan"_qs);
+    QCOMPARE(device.requests.size(), 2);
+    QCOMPARE(device.requests.last(), QByteArray("GET /lan\r\n\r\n"));
+}
+
+// The first command after a new Connect opens a burst of its own: the route prepared for the
+// last device, or still being prepared for it, is not taken for the new one.
+void TestWebManager::newConsolesFirstCommandPreparesItsOwnRoute()
+{
+    SlowPreparation();
+    m_web->SetConsole(1);
+    m_web->AddCommand(u"LANINFO"_qs, u"A"_qs, kDevice, u"255.255.255.0"_qs);
+    Tick();
+    QVERIFY(m_web->RouteWorkerRunning());
+
+    m_web->SetConsole(2);
+    m_web->AddCommand(u"LANINFO"_qs, u"B"_qs, kDevice, u"255.255.255.0"_qs);
+    QCOMPARE(HeadState(), 0);
+    QCOMPARE(G_mWebQueue.first().dwConsole, 2u);
+    m_net->HoldWaits(false);
+    QVERIFY(PumpUntil([this] { return !m_web->RouteWorkerRunning(); }, 5));
+    // The old worker's result, though its keyword matches, does not start the new command.
+    QCOMPARE(HeadState(), 0);
+    QCOMPARE(G_mWebQueue.first().dwStartTick, 0u);
+    Tick();
+    QVERIFY(PumpUntil([] { return HeadState() == 1; }));
+    QCOMPARE(m_net->Journal().filter(u"route "_qs).size(), 2);
 }
 
 void TestWebManager::releaseRouteRemovesTheAddressAndStopsTheWorker()

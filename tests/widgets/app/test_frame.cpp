@@ -43,8 +43,6 @@ void TestFrame::frameShapeAndObjects()
     QVERIFY(G_pUDPManager && G_pWEBManager);
     QVERIFY(frame.Timers()->IsRunning(9997));
     QVERIFY(frame.Timers()->IsRunning(9999));
-    QDir().mkpath(QStringLiteral(KELDA_SCREENSHOT_DIR));
-    frame.grab().save(QStringLiteral(KELDA_SCREENSHOT_DIR "/frame.png"));
 }
 
 void TestFrame::enterAndEscDoNothing()

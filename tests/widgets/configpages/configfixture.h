@@ -88,6 +88,7 @@ public:
         record.strID = strID;
         record.dwResult = dwResult;
         record.strData = response;
+        record.dwConsole = console->ConsoleId();
         G_mWebDone.append(record);
         console->OnResultTimer();
     }
@@ -137,13 +138,6 @@ public:
                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(page, &move);
         return page->cursor().shape();
-    }
-
-    static void SaveScreenshot(QWidget* page, const QString& name)
-    {
-        const QString dir = QStringLiteral(KELDA_SCREENSHOT_DIR);
-        QDir().mkpath(dir);
-        QVERIFY(page->grab().toImage().save(dir + u"/"_qs + name + u".png"_qs));
     }
 
     std::unique_ptr<CTarnDlg> console;

@@ -24,7 +24,6 @@ private slots:
     void refusedOrLost();
     void acceptedStartsTheUpgradeWait();
     void browse();
-    void screenshot();
 
 private:
     void Show() { m_fixture.console->ShowPage(m_page); }
@@ -219,15 +218,6 @@ void TestFirmwarePage::browse()
     QCOMPARE(m_page->FileEdit()->text(), path);
 }
 
-void TestFirmwarePage::screenshot()
-{
-    G_mstrIPAddress = u"192.168.77.10"_qs;
-    G_mstrMACAddress = u"00:1A:2B:3C:4D:5E"_qs;
-    G_mstrFirmwareVersion = u"1.0.4"_qs;
-    Show();
-    m_page->FileEdit()->setText(u"/home/user/Downloads/qz8061tr-1.0.5.bin"_qs);
-    CConfigFixture::SaveScreenshot(m_page, u"firmware"_qs);
-}
 
 QTEST_MAIN(TestFirmwarePage)
 #include "test_modedlg.moc"

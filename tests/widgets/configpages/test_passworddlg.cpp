@@ -20,7 +20,6 @@ private slots:
     void resultReturnsToLocate();
     void textsSurviveLeaving();
     void handArea();
-    void screenshot();
 
 private:
     void Show() { m_fixture.console->ShowPage(m_page); }
@@ -188,19 +187,6 @@ void TestPasswordPage::handArea()
     QVERIFY(m_fixture.queued.isEmpty());
 }
 
-void TestPasswordPage::screenshot()
-{
-    // This page lays out once, when the console is made for the device: the session values
-    // come first.
-    m_fixture.Cleanup();
-    G_mstrIPAddress = u"192.168.77.10"_qs;
-    G_mstrMACAddress = u"00:1A:2B:3C:4D:5E"_qs;
-    m_fixture.Init();
-    m_page = G_pPasswordDlg;
-    Show();
-    Type(u"s3cret"_qs, u"n3w-pass"_qs, u"n3w-pass"_qs);
-    CConfigFixture::SaveScreenshot(m_page, u"password"_qs);
-}
 
 QTEST_MAIN(TestPasswordPage)
 #include "test_passworddlg.moc"

@@ -17,7 +17,6 @@ private slots:
     void handCursor();
     void apply_data();
     void apply();
-    void screenshot();
 
 private:
     void Show() { m_fixture.console->ShowPage(m_page); }
@@ -140,13 +139,6 @@ void TestResetPage::apply()
     QVERIFY(m_fixture.messages.isEmpty());
 }
 
-void TestResetPage::screenshot()
-{
-    G_mstrIPAddress = u"192.168.77.10"_qs;
-    G_mstrMACAddress = u"00:1A:2B:3C:4D:5E"_qs;
-    Show();
-    CConfigFixture::SaveScreenshot(m_page, u"reset"_qs);
-}
 
 QTEST_MAIN(TestResetPage)
 #include "test_savedlg.moc"

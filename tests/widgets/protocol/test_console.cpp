@@ -45,6 +45,7 @@ void Finish(const QString& strID, qint32 dwResult, const QString& response)
     record.strID = strID;
     record.dwResult = dwResult;
     record.strData = response;
+    record.dwConsole = G_pTarnDlg->ConsoleId();
     G_mWebDone.append(record);
 }
 

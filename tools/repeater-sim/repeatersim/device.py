@@ -14,7 +14,7 @@ from .netif import Interface
 
 UDP_FAULTS = ("wrong-model", "duplicate", "short-reply", "long-reply", "unterminated",
               "lower-mac", "apostrophes", "model-crlf", "no-discovery")
-HTTP_FAULTS = ("keep-alive", "reset", "garbage", "slow", "huge", "silent", "refuse")
+HTTP_FAULTS = ("keep-alive", "reset", "garbage", "slow", "huge", "silent", "late", "refuse")
 FAULTS = UDP_FAULTS + HTTP_FAULTS
 REBOOT_DELAY = 0.3
 

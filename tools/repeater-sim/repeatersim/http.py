@@ -14,6 +14,7 @@ MAX_HEADER = 64 * 1024
 MAX_BODY = 48 * 1024 * 1024
 READ_IDLE_SECONDS = 30.0
 SILENT_LIMIT_SECONDS = 600.0
+LATE_SECONDS = 12.0
 DRAIN_IDLE_SECONDS = 0.3
 DRAIN_LIMIT_SECONDS = 2.0
 DRIP_PERIOD = 0.1
@@ -166,7 +167,13 @@ class Connection:
             self.mode = "silent"
             self._arm(SILENT_LIMIT_SECONDS, self.close)
             return
-        self._respond(self.server.handler(request), faults)
+        response = self.server.handler(request)
+        if "late" in faults:
+            # Handled now, answered later: a client that gives up first finds the form taken.
+            self.mode = "late"
+            self._arm(LATE_SECONDS, lambda: self._respond(response, faults - {"late"}))
+            return
+        self._respond(response, faults)
 
     def _parse_head(self):
         end = self.pending.find(b"\r\n\r\n")
