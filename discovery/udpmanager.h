@@ -5,13 +5,15 @@
 #include <QByteArrayView>
 #include <QObject>
 #include <QPointer>
+#include <cstdint>
 
 class CWindowTimers;
 class QSocketNotifier;
 
 // The discovery socket: UDP port 13379 on every local address, broadcast enabled. It is
 // created on the first send and again on the send after anything closed or spoilt it.
-class CUDPManager : public QObject {
+class CUDPManager : public QObject
+{
     Q_OBJECT
 public:
     static constexpr unsigned kDiscoveryTimer = 9997;
@@ -47,6 +49,10 @@ private:
     QSocketNotifier* m_readNotifier = nullptr;
     QSocketNotifier* m_exceptionNotifier = nullptr;
 };
+
+// The interface index an IP_PKTINFO message carries on a received datagram; 0 when there is none
+// or the control data was cut short.
+std::uint32_t ArrivalInterface(const struct msghdr& message);
 
 // Timer procedure of timer 9997 on the frame: paces the head discovery job.
 void DiscoveryTimerProc(unsigned timerId);

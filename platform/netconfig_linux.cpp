@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
@@ -18,7 +17,8 @@
 #include <thread>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 std::atomic<unsigned> g_addressLifetime{180};
 
@@ -71,7 +71,8 @@ QString HelperPath()
     if (QCoreApplication::instance()) {
         const QString dir = QCoreApplication::applicationDirPath();
         // Installed: bin/ and libexec/kelda-support-utility/ under one prefix.
-        candidates << dir + QStringLiteral("/../") + QString::fromUtf8(KELDA_HELPER_RELATIVE_DIR) + u'/' + name;
+        candidates << dir + QStringLiteral("/../") + QString::fromUtf8(KELDA_HELPER_RELATIVE_DIR) +
+                          u'/' + name;
         candidates << dir + u'/' + name;
     }
 #ifdef KELDA_HELPER_BUILD_PATH
@@ -85,7 +86,8 @@ QString HelperPath()
     return candidates.isEmpty() ? QString() : candidates.first();
 }
 
-class CLinuxNetConfig final : public INetConfig {
+class CLinuxNetConfig final : public INetConfig
+{
 public:
     explicit CLinuxNetConfig(const QString& helperPath)
     {
@@ -100,7 +102,7 @@ public:
         std::uint32_t index = 0;
         if (const int error = netconfig::LookupRoute(destination, prefix, index); error < 0)
             return Fail(u"no route to %1: %2"_qs.arg(AddressToText(destination),
-                                                      Text(netconfig::ErrorText(error))));
+                                                     Text(netconfig::ErrorText(error))));
         mask = netconfig::MaskFromPrefix(prefix);
         ifIndex = index;
         return true;
@@ -124,6 +126,7 @@ public:
                 QByteArray(reinterpret_cast<const char*>(link.hardwareAddress.data()),
                            qsizetype(link.hardwareAddress.size()));
             adapter.type = AdapterType(link);
+            adapter.connected = netconfig::IsConnected(link);
             for (const netconfig::AddressInfo& address : addresses) {
                 if (address.index != link.index)
                     continue;
@@ -140,7 +143,8 @@ public:
         return true;
     }
 
-    bool AddAddress(quint32 address, quint32 mask, quint32 ifIndex, quint32& context) override
+    bool AddAddress(quint32 address, quint32 mask, quint32 ifIndex, quint32 device,
+                    quint32& context) override
     {
         const int prefix = netconfig::PrefixLength(mask);
         if (prefix < 0)
@@ -150,6 +154,7 @@ public:
         request.ifIndex = ifIndex;
         request.address = address;
         request.prefixLength = std::uint32_t(prefix);
+        request.device = device;
         request.value = g_addressLifetime.load();
         netconfig::HelperReply reply;
         if (!CallHelper(request, reply, 5000))
@@ -282,7 +287,7 @@ private:
         ::close(fd);
         if (!sent)
             return Fail(u"cannot reach %1: %2"_qs.arg(AddressToText(target),
-                                                       Text(netconfig::ErrorText(sendError))));
+                                                      Text(netconfig::ErrorText(sendError))));
         constexpr std::uint16_t kAnswered =
             NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE | NUD_PERMANENT;
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(3500);
@@ -290,8 +295,9 @@ private:
             netconfig::NeighbourInfo neighbour;
             if (netconfig::ReadNeighbour(ifIndex, target, neighbour) == 0 &&
                 (neighbour.state & kAnswered) && !neighbour.hardwareAddress.empty()) {
-                hardware = QByteArray(reinterpret_cast<const char*>(neighbour.hardwareAddress.data()),
-                                      qsizetype(neighbour.hardwareAddress.size()));
+                hardware =
+                    QByteArray(reinterpret_cast<const char*>(neighbour.hardwareAddress.data()),
+                               qsizetype(neighbour.hardwareAddress.size()));
                 return true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -5,7 +5,8 @@
 #include <arpa/inet.h>
 #include <cstring>
 
-namespace netconfig {
+namespace netconfig
+{
 
 bool IsCandidateAddress(std::uint32_t address)
 {
@@ -13,8 +14,7 @@ bool IsCandidateAddress(std::uint32_t address)
     return last >= 241 && last <= 247;
 }
 
-bool IsAllowedTemporaryAddress(std::uint32_t address, std::uint32_t prefixLength,
-                               std::string& why)
+bool IsAllowedTemporaryAddress(std::uint32_t address, std::uint32_t prefixLength, std::string& why)
 {
     const std::uint32_t host = ntohl(address);
     if (!IsCandidateAddress(address)) {
@@ -33,6 +33,26 @@ bool IsAllowedTemporaryAddress(std::uint32_t address, std::uint32_t prefixLength
     const std::uint32_t mask = ntohl(MaskFromPrefix(int(prefixLength)));
     if ((host & ~mask) == 0 || (host & ~mask) == ~mask) {
         why = "the subnet's network or broadcast address";
+        return false;
+    }
+    return true;
+}
+
+bool IsAllowedDevice(std::uint32_t device, std::uint32_t address, std::uint32_t prefixLength,
+                     std::string& why)
+{
+    if (prefixLength > 32) {
+        why = "no such subnet";
+        return false;
+    }
+    const std::uint32_t host = ntohl(device);
+    const std::uint32_t mask = ntohl(MaskFromPrefix(int(prefixLength)));
+    if ((host & mask) != (ntohl(address) & mask)) {
+        why = "the device is outside the address's subnet";
+        return false;
+    }
+    if (device == address || (host & ~mask) == 0 || (host & ~mask) == ~mask) {
+        why = "not a host of the subnet";
         return false;
     }
     return true;

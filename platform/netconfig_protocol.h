@@ -6,15 +6,16 @@
 // What the wizard may ask of kelda-netconfig-helper, one request and one reply per
 // SOCK_SEQPACKET message over the socket pair the wizard starts it with (fd 3 in the helper).
 // Fixed-size records: a message of any other size is refused.
-namespace netconfig {
+namespace netconfig
+{
 
-inline constexpr std::uint32_t kHelperProtocolVersion = 1;
+inline constexpr std::uint32_t kHelperProtocolVersion = 2;
 inline constexpr int kHelperSocketFd = 3;
 inline constexpr char kHelperProgramName[] = "kelda-netconfig-helper";
 
 enum class HelperOp : std::uint32_t {
     Hello = 1,       // version check; the reply says whether the helper holds its privileges
-    AddAddress,      // ifIndex, address, prefixLength, value = lifetime (s) -> context
+    AddAddress,      // ifIndex, address, prefixLength, device, value = lifetime (s) -> context
     DeleteAddress,   // context (only addresses this helper added)
     ResolveAddress,  // ifIndex, address = target, source (0: the helper picks), value = ms
     ProbeAddress,    // ifIndex, address = candidate, value = ms
@@ -30,6 +31,8 @@ struct HelperRequest {
     std::uint32_t prefixLength = 0;
     std::uint32_t context = 0;
     std::uint32_t value = 0;
+    // The device a temporary address is for: it alone is routed through that address.
+    std::uint32_t device = 0; // network byte order
 };
 
 struct HelperReply {
@@ -49,8 +52,11 @@ inline constexpr int kMaximumAddresses = 16;
 
 // May the helper add this address? Only .241 to .247 of an ordinary unicast subnet between
 // /8 and /30, never the subnet's own network or broadcast address. why says what is wrong.
-bool IsAllowedTemporaryAddress(std::uint32_t address, std::uint32_t prefixLength,
-                               std::string& why);
+bool IsAllowedTemporaryAddress(std::uint32_t address, std::uint32_t prefixLength, std::string& why);
+// May the PC route to this device through the temporary address? Only a host of the
+// address's own subnet, other than the address itself and the subnet's network and broadcast.
+bool IsAllowedDevice(std::uint32_t device, std::uint32_t address, std::uint32_t prefixLength,
+                     std::string& why);
 // The candidate range alone, for probes.
 bool IsCandidateAddress(std::uint32_t address);
 

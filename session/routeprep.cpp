@@ -6,7 +6,8 @@
 
 quint32 G_dwNTEContext = 0;
 
-namespace {
+namespace
+{
 
 // After ScanAdapters has added an address the lookup runs once more; a second pass that still
 // finds no direct route will not find one by adding addresses again.
@@ -154,19 +155,19 @@ QString CRoutePreparer::PickLocalAddress(quint32 ifIndex, quint32 device, quint3
     return added.isEmpty() ? QString::fromLatin1(kRouteError) : added;
 }
 
-QString CRoutePreparer::AddTempAddress(quint32 ifIndex, const QByteArray& hardware,
-                                       quint32 device, quint32 mask)
+QString CRoutePreparer::AddTempAddress(quint32 ifIndex, const QByteArray& hardware, quint32 device,
+                                       quint32 mask)
 {
     for (int octet = kFirstCandidate; octet <= kLastCandidate && !m_stopped; ++octet) {
         const quint32 candidate = WithLastOctet(device, octet);
-        if (TryCandidate(ifIndex, hardware, candidate, mask) != Candidate::Ours)
+        if (TryCandidate(ifIndex, hardware, candidate, mask, device) != Candidate::Ours)
             continue;
         m_net.FlushNeighbours(ifIndex);
         QByteArray answer;
         if (!m_net.ArpRequest(ifIndex, device, candidate, answer)) {
             // The address stays; the device just does not answer from it.
-            Log(u"ARP %1 from %2 failed: %3"_qs.arg(AddressToText(device),
-                                                   AddressToText(candidate), m_net.LastError()));
+            Log(u"ARP %1 from %2 failed: %3"_qs.arg(AddressToText(device), AddressToText(candidate),
+                                                    m_net.LastError()));
             return QString();
         }
         return AddressToText(candidate);
@@ -181,16 +182,12 @@ QString CRoutePreparer::ScanAdapters(quint32 device, quint32 mask)
         Log(u"ScanAdapters: %1"_qs.arg(m_net.LastError()));
         return QString();
     }
-    for (const SNetAdapter& adapter : adapters) {
-        if (adapter.type != kAdapterTypeEthernet && adapter.type != kAdapterTypeWireless)
-            continue;
-        if (adapter.addresses.isEmpty() || adapter.addresses.first().address == 0)
-            continue;
+    for (const SNetAdapter& adapter : ScanOrder(adapters, m_preferredIfIndex)) {
         QByteArray hardware = adapter.hardwareAddress.left(8);
         hardware.append(8 - hardware.size(), '\0');
         for (int octet = kFirstCandidate; octet <= kLastCandidate && !m_stopped; ++octet) {
             const quint32 candidate = WithLastOctet(device, octet);
-            if (TryCandidate(adapter.index, hardware, candidate, mask) != Candidate::Ours)
+            if (TryCandidate(adapter.index, hardware, candidate, mask, device) != Candidate::Ours)
                 continue;
             if (ArpProbe(device, candidate, adapter.index))
                 return AddressToText(candidate);
@@ -208,9 +205,8 @@ bool CRoutePreparer::ArpProbe(quint32 device, quint32 source, quint32 ifIndex)
     QByteArray answer;
     if (m_net.ArpRequest(ifIndex, device, source, answer))
         return true;
-    Log(u"ARP %1 from %2 failed: %3"_qs.arg(AddressToText(device),
-                                           source ? AddressToText(source) : u"any"_qs,
-                                           m_net.LastError()));
+    Log(u"ARP %1 from %2 failed: %3"_qs.arg(
+        AddressToText(device), source ? AddressToText(source) : u"any"_qs, m_net.LastError()));
     return false;
 }
 
@@ -224,21 +220,15 @@ void CRoutePreparer::DeleteTempAddress()
     Wait(kDeleteSettleMs);
 }
 
-CRoutePreparer::Candidate CRoutePreparer::TryCandidate(quint32 ifIndex,
-                                                       const QByteArray& hardware,
-                                                       quint32 candidate, quint32 mask)
+CRoutePreparer::Candidate CRoutePreparer::TryCandidate(quint32 ifIndex, const QByteArray& hardware,
+                                                       quint32 candidate, quint32 mask,
+                                                       quint32 device)
 {
     DeleteTempAddress();
     if (m_stopped)
         return Candidate::Failed;
-    quint32 context = 0;
-    if (!m_net.AddAddress(candidate, mask, ifIndex, context)) {
-        Log(u"AddIPAddress %1 failed: %2"_qs.arg(AddressToText(candidate), m_net.LastError()));
-        return Candidate::Failed;
-    }
-    G_dwNTEContext = context;
-    if (!Wait(kAddSettleMs))
-        return Candidate::Failed;
+    // Asked before the address is ours: added first, it would already have announced itself
+    // and disturbed the host that holds it.
     QByteArray owner;
     if (!m_net.CandidateOwner(ifIndex, candidate, owner)) {
         Log(u"ARP %1 failed: %2"_qs.arg(AddressToText(candidate), m_net.LastError()));
@@ -249,7 +239,32 @@ CRoutePreparer::Candidate CRoutePreparer::TryCandidate(quint32 ifIndex,
                                        QString::fromLatin1(owner.toHex(':'))));
         return Candidate::Taken;
     }
+    quint32 context = 0;
+    if (!m_net.AddAddress(candidate, mask, ifIndex, device, context)) {
+        Log(u"AddIPAddress %1 failed: %2"_qs.arg(AddressToText(candidate), m_net.LastError()));
+        return Candidate::Failed;
+    }
+    G_dwNTEContext = context;
+    if (!Wait(kAddSettleMs))
+        return Candidate::Failed;
     return Candidate::Ours;
+}
+
+QList<SNetAdapter> ScanOrder(const QList<SNetAdapter>& adapters, quint32 preferredIfIndex)
+{
+    QList<SNetAdapter> order;
+    for (const SNetAdapter& adapter : adapters) {
+        if (adapter.type != kAdapterTypeEthernet && adapter.type != kAdapterTypeWireless)
+            continue;
+        if (!adapter.connected || adapter.addresses.isEmpty() ||
+            adapter.addresses.first().address == 0)
+            continue;
+        if (preferredIfIndex != 0 && adapter.index == preferredIfIndex)
+            order.prepend(adapter);
+        else
+            order.append(adapter);
+    }
+    return order;
 }
 
 bool CRoutePreparer::Wait(unsigned ms)

@@ -12,7 +12,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-
 #include <algorithm>
 #include <cstring>
 
@@ -20,7 +19,8 @@ QList<_STRU_WEB_DATA> G_mWebQueue;
 QList<_STRU_WEB_DATA> G_mWebDone;
 QString G_mstrLocalIP;
 
-namespace {
+namespace
+{
 
 // Far above any page the device serves; a peer that streams without end stops here.
 qsizetype g_responseLimit = qsizetype(64) * 1024 * 1024;
@@ -72,7 +72,8 @@ CWEBManager::CWEBManager(QObject* owner, std::shared_ptr<INetConfig> net)
 CWEBManager::~CWEBManager()
 {
     if (m_owner) {
-        if (auto* timers = m_owner->findChild<CWindowTimers*>(QString(), Qt::FindDirectChildrenOnly))
+        if (auto* timers =
+                m_owner->findChild<CWindowTimers*>(QString(), Qt::FindDirectChildrenOnly))
             timers->KillTimer(kQueueTimer);
     }
     ReleaseRoute();
@@ -284,8 +285,9 @@ void CWEBManager::OnClose(int error)
 
 void CWEBManager::StartRouteWorker(const _STRU_WEB_DATA& record)
 {
-    m_worker = std::make_unique<CRouteWorker>(m_net, m_adapter, LogLine, record.strID,
-                                              record.strAPIP, record.strAPSubnet);
+    m_worker =
+        std::make_unique<CRouteWorker>(m_net, m_adapter, LogLine, record.strID, record.strAPIP,
+                                       record.strAPSubnet, G_mdwInterfaceIndex);
     if (!m_worker->Start()) {
         m_worker.reset();
         WriteLog("Route preparation: no thread");

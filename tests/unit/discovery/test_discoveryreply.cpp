@@ -3,7 +3,8 @@
 
 #include <QTest>
 
-class TestDiscoveryReply : public QObject {
+class TestDiscoveryReply : public QObject
+{
     Q_OBJECT
 private slots:
     void queryIsByteExact();
@@ -40,10 +41,10 @@ void TestDiscoveryReply::macKey_data()
     QTest::newRow("empty gives five colons") << QString() << u":::::"_qs;
     QTest::newRow("one digit") << u"0"_qs << u"0:::::"_qs;
     QTest::newRow("apostrophes dropped first") << u"00'1a'2b3c4d5e'"_qs << u"00:1A:2B:3C:4D:5E"_qs;
-    QTest::newRow("longer text keeps its tail") << u"001a2b3c4d5e77"_qs
-                                                << u"00:1A:2B:3C:4D:5E77"_qs;
-    QTest::newRow("only ASCII letters change") << u"\u00e9abcdef0123"_qs
-                                               << u"\u00e9A:BC:DE:F0:12:3"_qs;
+    QTest::newRow("longer text keeps its tail")
+        << u"001a2b3c4d5e77"_qs << u"00:1A:2B:3C:4D:5E77"_qs;
+    QTest::newRow("only ASCII letters change")
+        << u"\u00e9abcdef0123"_qs << u"\u00e9A:BC:DE:F0:12:3"_qs;
 }
 
 void TestDiscoveryReply::macKey()
@@ -169,13 +170,15 @@ void TestDiscoveryReply::sameDeviceIsListedOnce()
 {
     QFETCH(QByteArray, secondMAC);
     QList<_STRU_AP_INFO> devices;
-    QVERIFY(AcceptDiscoveryReply(MakeReply(), devices));
+    QVERIFY(AcceptDiscoveryReply(MakeReply(), devices, 3));
     ReplyFields second;
     second.mac = secondMAC;
     second.ip = "192.168.77.99";
-    QVERIFY(!AcceptDiscoveryReply(MakeReply(second), devices));
+    // Heard again on another adapter: the first adapter stays the one to ask.
+    QVERIFY(!AcceptDiscoveryReply(MakeReply(second), devices, 5));
     QCOMPARE(devices.size(), 1);
     QCOMPARE(devices.first().strIP, u"192.168.77.10"_qs);
+    QCOMPARE(devices.first().dwInterfaceIndex, 3u);
 }
 
 void TestDiscoveryReply::devicesKeepTheirOrderOfArrival()

@@ -3,7 +3,6 @@
 #include "platform/netconfig.h"
 
 #include <QStringList>
-
 #include <atomic>
 #include <condition_variable>
 #include <functional>
@@ -13,7 +12,8 @@
 
 // A scripted host network: adapters, routes and ARP answers as the test sets them, every call
 // written to a journal, waits counted instead of slept.
-class CFakeNetConfig : public INetConfig {
+class CFakeNetConfig : public INetConfig
+{
 public:
     static quint32 Ip(const char* text)
     {
@@ -41,6 +41,7 @@ public:
     // What happened.
     std::map<quint32, SAdded> live;
     unsigned waited = 0;
+    quint32 lastDevice = 0;
     std::atomic<bool> interrupted{false};
 
     bool LookupRoute(quint32 destination, quint32& mask, quint32& ifIndex) override
@@ -66,8 +67,10 @@ public:
         return true;
     }
 
-    bool AddAddress(quint32 address, quint32 mask, quint32 ifIndex, quint32& context) override
+    bool AddAddress(quint32 address, quint32 mask, quint32 ifIndex, quint32 device,
+                    quint32& context) override
     {
+        lastDevice = device;
         Note(u"add %1/%2 if%3"_qs.arg(AddressToText(address), AddressToText(mask)).arg(ifIndex));
         if (addRefused.count(address))
             return Failed(u"refused"_qs);
@@ -81,8 +84,8 @@ public:
     {
         std::lock_guard lock(m_mutex);
         const auto it = live.find(context);
-        m_journal.append(u"delete %1"_qs.arg(it == live.end() ? u"?"_qs
-                                                                : AddressToText(it->second.address)));
+        m_journal.append(
+            u"delete %1"_qs.arg(it == live.end() ? u"?"_qs : AddressToText(it->second.address)));
         if (it == live.end())
             return false;
         live.erase(it);
@@ -91,8 +94,8 @@ public:
 
     bool ArpRequest(quint32 ifIndex, quint32 target, quint32 source, QByteArray& hw) override
     {
-        Note(u"arp %1 from %2 if%3"_qs.arg(AddressToText(target),
-                                           source ? AddressToText(source) : u"any"_qs)
+        Note(u"arp %1 from %2 if%3"_qs
+                 .arg(AddressToText(target), source ? AddressToText(source) : u"any"_qs)
                  .arg(ifIndex));
         if (!arpAnswers || !arpAnswers(ifIndex, target, source))
             return Failed(u"no answer"_qs);

@@ -2,10 +2,10 @@
 #include "session/routeprep.h"
 
 #include <QTest>
-
 #include <memory>
 
-namespace {
+namespace
+{
 
 quint32 Ip(const char* text)
 {
@@ -42,7 +42,8 @@ auto DefaultUntilAdded(CFakeNetConfig& net, quint32 defaultIf)
 
 } // namespace
 
-class TestRoutePrep : public QObject {
+class TestRoutePrep : public QObject
+{
     Q_OBJECT
 private slots:
     void init();
@@ -68,6 +69,10 @@ private slots:
     void passesAreLimitedToTwo();
     void unreadableAdapterListIsError();
     void interruptedWaitEndsAtOnce();
+    void scanOrder_data();
+    void scanOrder();
+    void laptopAsksTheAdapterThatHeardTheDevice_data();
+    void laptopAsksTheAdapterThatHeardTheDevice();
     void malformedDeviceAddressIsError_data();
     void malformedDeviceAddressIsError();
 
@@ -131,17 +136,16 @@ void TestRoutePrep::pickLocalAddress_data()
     QTest::newRow("no address at all")
         << QList{Entry("0.0.0.0", "0.0.0.0")} << m24 << u"ERROR"_qs << true;
     QTest::newRow("outside, then an entry as wide as the device's")
-        << QList{Entry("192.168.0.2", "255.255.0.0"), Entry("172.16.0.1", "255.255.255.0")}
-        << m24 << u"172.16.0.1"_qs << false;
+        << QList{Entry("192.168.0.2", "255.255.0.0"), Entry("172.16.0.1", "255.255.255.0")} << m24
+        << u"172.16.0.1"_qs << false;
     QTest::newRow("outside, then inside")
-        << QList{Entry("192.168.0.2", "255.255.0.0"), Entry("192.168.77.5", "255.255.0.0")}
-        << m24 << QString() << false;
+        << QList{Entry("192.168.0.2", "255.255.0.0"), Entry("192.168.77.5", "255.255.0.0")} << m24
+        << QString() << false;
     QTest::newRow("inside, then outside")
-        << QList{Entry("192.168.77.5", "255.255.0.0"), Entry("192.168.0.2", "255.255.0.0")}
-        << m24 << u"192.168.77.5"_qs << false;
+        << QList{Entry("192.168.77.5", "255.255.0.0"), Entry("192.168.0.2", "255.255.0.0")} << m24
+        << u"192.168.77.5"_qs << false;
     QTest::newRow("device subnet wider than the adapter's")
-        << QList{Entry("192.168.77.2", "255.255.255.0")} << u"255.255.0.0"_qs << QString()
-        << false;
+        << QList{Entry("192.168.77.2", "255.255.255.0")} << u"255.255.0.0"_qs << QString() << false;
 }
 
 void TestRoutePrep::pickLocalAddress()
@@ -157,6 +161,7 @@ void TestRoutePrep::pickLocalAddress()
     quint32 deviceMask = 0;
     QVERIFY(TextToAddress(mask, deviceMask));
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
+    preparer.ReadAdapter(2); // as the route lookup does first: the candidates' owner is us
     QCOMPARE(preparer.PickLocalAddress(2, kDevice, deviceMask), expected);
     QCOMPARE(m_net->Journal().filter(u"add "_qs).size(), addsAddress ? 7 : 0);
 }
@@ -164,7 +169,7 @@ void TestRoutePrep::pickLocalAddress()
 void TestRoutePrep::pickLocalAddressWithoutTheAdapter()
 {
     m_net->adapters = {CFakeNetConfig::Adapter(2, "eth0", kAdapterTypeEthernet,
-                                              {Entry("192.168.0.2", "255.255.0.0")})};
+                                               {Entry("192.168.0.2", "255.255.0.0")})};
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
     QCOMPARE(preparer.PickLocalAddress(3, kDevice, kMask24), QString());
     m_net->adaptersFail = true;
@@ -188,9 +193,9 @@ void TestRoutePrep::sameSubnetAddsNothing()
     };
     CRoutePreparer preparer(*m_net, m_adapter, [this](const QByteArray& l) { m_log << l; });
     QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), QString());
-    QCOMPARE(m_net->Journal(), (QStringList{u"route 192.168.77.10"_qs, u"adapters"_qs,
-                                           u"adapters"_qs, u"flush if2"_qs,
-                                           u"arp 192.168.77.10 from any if2"_qs}));
+    QCOMPARE(m_net->Journal(),
+             (QStringList{u"route 192.168.77.10"_qs, u"adapters"_qs, u"adapters"_qs,
+                          u"flush if2"_qs, u"arp 192.168.77.10 from any if2"_qs}));
     QCOMPARE(G_dwNTEContext, 0u);
     QCOMPARE(m_adapter.index, 2u);
     QCOMPARE(m_adapter.name, u"eth0"_qs);
@@ -205,7 +210,7 @@ void TestRoutePrep::sameSubnetAddsNothing()
 void TestRoutePrep::sameSubnetSilentDeviceIsError()
 {
     m_net->adapters = {CFakeNetConfig::Adapter(2, "eth0", kAdapterTypeEthernet,
-                                              {Entry("192.168.77.2", "255.255.255.0")})};
+                                               {Entry("192.168.77.2", "255.255.255.0")})};
     m_net->route = [](quint32, quint32& mask, quint32& ifIndex) {
         mask = kMask24;
         ifIndex = 2;
@@ -217,7 +222,8 @@ void TestRoutePrep::sameSubnetSilentDeviceIsError()
 }
 
 // The PC 192.168.0.2/16, the device 192.168.77.10/24: the adapter's route is too wide.
-class NarrowerSubnet {
+class NarrowerSubnet
+{
 public:
     static void Set(CFakeNetConfig& net)
     {
@@ -238,16 +244,16 @@ void TestRoutePrep::narrowerSubnetAddsTheFirstCandidate()
 {
     NarrowerSubnet::Set(*m_net);
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs),
-             u"192.168.77.241"_qs);
+    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"192.168.77.241"_qs);
     QCOMPARE(m_net->Journal(),
              (QStringList{u"route 192.168.77.10"_qs, u"adapters"_qs, u"adapters"_qs,
+                          u"owner 192.168.77.241 if2"_qs,
                           u"add 192.168.77.241/255.255.255.0 if2"_qs, u"wait 10000"_qs,
-                          u"owner 192.168.77.241 if2"_qs, u"flush if2"_qs,
-                          u"arp 192.168.77.10 from 192.168.77.241 if2"_qs, u"flush if2"_qs,
-                          u"arp 192.168.77.10 from 192.168.77.241 if2"_qs}));
+                          u"flush if2"_qs, u"arp 192.168.77.10 from 192.168.77.241 if2"_qs,
+                          u"flush if2"_qs, u"arp 192.168.77.10 from 192.168.77.241 if2"_qs}));
     QVERIFY(G_dwNTEContext != 0);
     QCOMPARE(m_net->live.size(), size_t(1));
+    QCOMPARE(m_net->lastDevice, kDevice);
 }
 
 void TestRoutePrep::candidateOfAnotherHostIsSkipped()
@@ -255,14 +261,15 @@ void TestRoutePrep::candidateOfAnotherHostIsSkipped()
     NarrowerSubnet::Set(*m_net);
     m_net->foreignOwners[Ip("192.168.77.241")] = QByteArray::fromHex("02ffffffff01");
     CRoutePreparer preparer(*m_net, m_adapter, [this](const QByteArray& l) { m_log << l; });
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs),
-             u"192.168.77.242"_qs);
+    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"192.168.77.242"_qs);
     const QStringList journal = m_net->Journal();
     const auto at = journal.indexOf(u"owner 192.168.77.241 if2"_qs);
     QVERIFY(at > 0);
-    QCOMPARE(journal.mid(at + 1, 4),
-             (QStringList{u"delete 192.168.77.241"_qs, u"wait 500"_qs,
+    // Found taken before it was added: the other host never sees our claim.
+    QCOMPARE(journal.mid(at + 1, 3),
+             (QStringList{u"owner 192.168.77.242 if2"_qs,
                           u"add 192.168.77.242/255.255.255.0 if2"_qs, u"wait 10000"_qs}));
+    QVERIFY(journal.filter(u"192.168.77.241/"_qs).isEmpty());
     QCOMPARE(m_net->live.size(), size_t(1));
     QCOMPARE(m_net->live.begin()->second.address, Ip("192.168.77.242"));
     QVERIFY(Logged("192.168.77.241 is used by 02:ff:ff:ff:ff:01"));
@@ -273,11 +280,11 @@ void TestRoutePrep::refusedCandidateIsSkippedWithoutDelay()
     NarrowerSubnet::Set(*m_net);
     m_net->addRefused.insert(Ip("192.168.77.241"));
     CRoutePreparer preparer(*m_net, m_adapter, [this](const QByteArray& l) { m_log << l; });
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs),
-             u"192.168.77.242"_qs);
+    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"192.168.77.242"_qs);
     const QStringList journal = m_net->Journal();
     const auto at = journal.indexOf(u"add 192.168.77.241/255.255.255.0 if2"_qs);
-    QCOMPARE(journal.at(at + 1), u"add 192.168.77.242/255.255.255.0 if2"_qs);
+    QCOMPARE(journal.mid(at + 1, 2), (QStringList{u"owner 192.168.77.242 if2"_qs,
+                                                  u"add 192.168.77.242/255.255.255.0 if2"_qs}));
     QVERIFY(Logged("AddIPAddress 192.168.77.241 failed: refused"));
 }
 
@@ -288,12 +295,13 @@ void TestRoutePrep::noFreeCandidateStopsAt247()
         m_net->foreignOwners[(kDevice & kMask24) | quint32(i) << 24] = "\x02\x01\x01\x01\x01\x01";
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
     QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"ERROR"_qs);
-    const QStringList adds = m_net->Journal().filter(u"add "_qs);
-    QCOMPARE(adds.size(), 7);
-    QCOMPARE(adds.last(), u"add 192.168.77.247/255.255.255.0 if2"_qs);
-    // The last candidate tried stays until the next preparation or release.
-    QVERIFY(G_dwNTEContext != 0);
-    QCOMPARE(m_net->live.begin()->second.address, Ip("192.168.77.247"));
+    const QStringList owners = m_net->Journal().filter(u"owner "_qs);
+    QCOMPARE(owners.size(), 7);
+    QCOMPARE(owners.last(), u"owner 192.168.77.247 if2"_qs);
+    // Every candidate was somebody's: none was ever added.
+    QVERIFY(m_net->Journal().filter(u"add "_qs).isEmpty());
+    QCOMPARE(G_dwNTEContext, 0u);
+    QVERIFY(m_net->live.empty());
     QVERIFY(m_net->Journal().filter(u"arp "_qs).isEmpty());
 }
 
@@ -314,13 +322,15 @@ void TestRoutePrep::candidateCheckFailingMovesOn()
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
     QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"ERROR"_qs);
     QCOMPARE(m_net->Journal().filter(u"owner "_qs).size(), 7);
+    QVERIFY(m_net->Journal().filter(u"add "_qs).isEmpty());
 }
 
 void TestRoutePrep::defaultRouteScansUsableAdaptersInOrder()
 {
     m_net->adapters = {
         CFakeNetConfig::Adapter(1, "lo", kAdapterTypeLoopback, {Entry("127.0.0.1", "255.0.0.0")}),
-        CFakeNetConfig::Adapter(2, "tun0", kAdapterTypeTunnel, {Entry("10.8.0.1", "255.255.255.0")}),
+        CFakeNetConfig::Adapter(2, "tun0", kAdapterTypeTunnel,
+                                {Entry("10.8.0.1", "255.255.255.0")}),
         CFakeNetConfig::Adapter(3, "eth0", kAdapterTypeEthernet, {Entry("0.0.0.0", "0.0.0.0")}),
         CFakeNetConfig::Adapter(4, "eth1", kAdapterTypeEthernet,
                                 {Entry("10.77.0.1", "255.255.255.0")}, "02000000000b"),
@@ -335,9 +345,8 @@ void TestRoutePrep::defaultRouteScansUsableAdaptersInOrder()
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
     QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), QString());
     const QStringList journal = m_net->Journal();
-    QCOMPARE(journal.filter(u"add "_qs),
-             (QStringList{u"add 192.168.77.241/255.255.255.0 if4"_qs,
-                          u"add 192.168.77.241/255.255.255.0 if5"_qs}));
+    QCOMPARE(journal.filter(u"add "_qs), (QStringList{u"add 192.168.77.241/255.255.255.0 if4"_qs,
+                                                      u"add 192.168.77.241/255.255.255.0 if5"_qs}));
     QCOMPARE(journal.filter(u"arp "_qs),
              (QStringList{u"arp 192.168.77.10 from 192.168.77.241 if4"_qs,
                           u"arp 192.168.77.10 from 192.168.77.241 if5"_qs,
@@ -351,7 +360,7 @@ void TestRoutePrep::defaultRouteScansUsableAdaptersInOrder()
 void TestRoutePrep::failedLookupScansToo()
 {
     m_net->adapters = {CFakeNetConfig::Adapter(4, "eth1", kAdapterTypeEthernet,
-                                              {Entry("10.77.0.1", "255.255.255.0")})};
+                                               {Entry("10.77.0.1", "255.255.255.0")})};
     auto routeOnceAdded = DefaultUntilAdded(*m_net, 4);
     m_net->route = [this, routeOnceAdded](quint32 d, quint32& mask, quint32& ifIndex) {
         return !m_net->live.empty() && routeOnceAdded(d, mask, ifIndex);
@@ -365,7 +374,7 @@ void TestRoutePrep::failedLookupScansToo()
 void TestRoutePrep::scanWithoutAnswerRemovesTheAddress()
 {
     m_net->adapters = {CFakeNetConfig::Adapter(4, "eth1", kAdapterTypeEthernet,
-                                              {Entry("10.77.0.1", "255.255.255.0")})};
+                                               {Entry("10.77.0.1", "255.255.255.0")})};
     m_net->route = DefaultUntilAdded(*m_net, 4);
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
     QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"ERROR"_qs);
@@ -381,7 +390,7 @@ void TestRoutePrep::scanWithoutAnswerRemovesTheAddress()
 void TestRoutePrep::passesAreLimitedToTwo()
 {
     m_net->adapters = {CFakeNetConfig::Adapter(4, "eth1", kAdapterTypeEthernet,
-                                              {Entry("10.77.0.1", "255.255.255.0")})};
+                                               {Entry("10.77.0.1", "255.255.255.0")})};
     // Even with our address in place only the default route leads to the device.
     m_net->route = [](quint32, quint32& mask, quint32& ifIndex) {
         mask = 0;
@@ -418,8 +427,117 @@ void TestRoutePrep::interruptedWaitEndsAtOnce()
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
     QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"ERROR"_qs);
     QCOMPARE(m_net->Journal().filter(u"add "_qs).size(), 1);
-    QVERIFY(m_net->Journal().filter(u"owner "_qs).isEmpty());
+    QCOMPARE(m_net->Journal().last(), u"wait 10000"_qs);
     QVERIFY(preparer.Stopped());
+}
+
+namespace
+{
+
+SNetAdapter Disconnected(SNetAdapter adapter)
+{
+    adapter.connected = false;
+    return adapter;
+}
+
+} // namespace
+
+void TestRoutePrep::scanOrder_data()
+{
+    QTest::addColumn<QList<SNetAdapter>>("adapters");
+    QTest::addColumn<quint32>("preferred");
+    QTest::addColumn<QStringList>("order");
+    const auto eth0 = CFakeNetConfig::Adapter(2, "eth0", kAdapterTypeEthernet,
+                                              {Entry("10.77.0.1", "255.255.255.0")});
+    const auto wlan0 = CFakeNetConfig::Adapter(3, "wlan0", kAdapterTypeWireless,
+                                               {Entry("10.78.0.1", "255.255.255.0")});
+    const auto docker0 = CFakeNetConfig::Adapter(4, "docker0", kAdapterTypeEthernet,
+                                                 {Entry("172.17.0.1", "255.255.0.0")});
+    const auto eth1 = CFakeNetConfig::Adapter(5, "eth1", kAdapterTypeEthernet,
+                                              {Entry("10.79.0.1", "255.255.255.0")});
+    const auto lo =
+        CFakeNetConfig::Adapter(1, "lo", kAdapterTypeLoopback, {Entry("127.0.0.1", "255.0.0.0")});
+    const QList<SNetAdapter> all{lo, wlan0, docker0, eth0, eth1};
+    QTest::newRow("no preference: list order")
+        << all << 0u << QStringList{u"wlan0"_qs, u"docker0"_qs, u"eth0"_qs, u"eth1"_qs};
+    QTest::newRow("the adapter that heard the device first, the rest in list order")
+        << all << 2u << QStringList{u"eth0"_qs, u"wlan0"_qs, u"docker0"_qs, u"eth1"_qs};
+    QTest::newRow("an adapter gone since the scan changes nothing")
+        << all << 9u << QStringList{u"wlan0"_qs, u"docker0"_qs, u"eth0"_qs, u"eth1"_qs};
+    QTest::newRow("preferred loopback is still no candidate")
+        << all << 1u << QStringList{u"wlan0"_qs, u"docker0"_qs, u"eth0"_qs, u"eth1"_qs};
+    QTest::newRow("without carrier: skipped, even when preferred")
+        << QList<SNetAdapter>{wlan0, Disconnected(docker0), Disconnected(eth0), eth1} << 2u
+        << QStringList{u"wlan0"_qs, u"eth1"_qs};
+}
+
+void TestRoutePrep::scanOrder()
+{
+    QFETCH(QList<SNetAdapter>, adapters);
+    QFETCH(quint32, preferred);
+    QFETCH(QStringList, order);
+    QStringList names;
+    for (const SNetAdapter& adapter : ScanOrder(adapters, preferred))
+        names << adapter.name;
+    QCOMPARE(names, order);
+}
+
+void TestRoutePrep::laptopAsksTheAdapterThatHeardTheDevice_data()
+{
+    QTest::addColumn<int>("bridges");
+    QTest::newRow("docker0 without carrier") << 0;
+    QTest::newRow("ten bridges with carrier") << 10;
+}
+
+// Wi-Fi with the default route first, a bridge without carrier, optionally many bridges up,
+// and the device on the Ethernet adapter's wire: one address, on the Ethernet adapter only.
+void TestRoutePrep::laptopAsksTheAdapterThatHeardTheDevice()
+{
+    QFETCH(int, bridges);
+    m_net->adapters = {
+        CFakeNetConfig::Adapter(2, "wlan0", kAdapterTypeWireless,
+                                {Entry("10.0.0.5", "255.255.255.0")}, "02000000000b"),
+        Disconnected(CFakeNetConfig::Adapter(3, "docker0", kAdapterTypeEthernet,
+                                             {Entry("172.17.0.1", "255.255.0.0")})),
+    };
+    for (int i = 0; i < bridges; ++i) {
+        const QByteArray address = "172.18." + QByteArray::number(i) + ".1";
+        m_net->adapters.append(
+            CFakeNetConfig::Adapter(quint32(10 + i), "br", kAdapterTypeEthernet,
+                                    {Entry(address.constData(), "255.255.255.0")}));
+    }
+    m_net->adapters.append(CFakeNetConfig::Adapter(
+        40, "eth0", kAdapterTypeEthernet, {Entry("10.78.0.1", "255.255.255.0")}, "02000000000c"));
+    m_net->route = DefaultUntilAdded(*m_net, 2);
+    m_net->arpAnswers = [](quint32 ifIndex, quint32 target, quint32) {
+        return ifIndex == 40 && target == kDevice;
+    };
+    CRoutePreparer preparer(*m_net, m_adapter, nullptr);
+    preparer.PreferAdapter(40);
+    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), QString());
+    QCOMPARE(m_net->Journal().filter(u"add "_qs),
+             QStringList{u"add 192.168.77.241/255.255.255.0 if40"_qs});
+    QCOMPARE(m_net->Journal().filter(u"owner "_qs).size(), 1);
+    QCOMPARE(m_net->waited, 10000u);
+
+    // Without knowing where the device was heard, the old order still finds it, at a price;
+    // the bridge without carrier is never tried.
+    init();
+    m_net->adapters = {CFakeNetConfig::Adapter(2, "wlan0", kAdapterTypeWireless,
+                                               {Entry("10.0.0.5", "255.255.255.0")}),
+                       Disconnected(CFakeNetConfig::Adapter(3, "docker0", kAdapterTypeEthernet,
+                                                            {Entry("172.17.0.1", "255.255.0.0")})),
+                       CFakeNetConfig::Adapter(40, "eth0", kAdapterTypeEthernet,
+                                               {Entry("10.78.0.1", "255.255.255.0")})};
+    m_net->route = DefaultUntilAdded(*m_net, 2);
+    m_net->arpAnswers = [](quint32 ifIndex, quint32 target, quint32) {
+        return ifIndex == 40 && target == kDevice;
+    };
+    CRoutePreparer unguided(*m_net, m_adapter, nullptr);
+    QCOMPARE(unguided.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), QString());
+    QCOMPARE(m_net->Journal().filter(u"add "_qs),
+             (QStringList{u"add 192.168.77.241/255.255.255.0 if2"_qs,
+                          u"add 192.168.77.241/255.255.255.0 if40"_qs}));
 }
 
 void TestRoutePrep::malformedDeviceAddressIsError_data()
