@@ -5,8 +5,7 @@
 QList<_STRU_UDP_DATA> G_mUDPQueue;
 QList<_STRU_AP_INFO> G_mAPList;
 
-namespace
-{
+namespace {
 
 constexpr std::int32_t kQueriesPerScan = 3;
 constexpr std::uint32_t kQueryIntervalMs = 750;

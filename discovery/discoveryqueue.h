@@ -4,6 +4,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+
 #include <cstdint>
 #include <functional>
 

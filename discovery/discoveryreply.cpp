@@ -3,8 +3,7 @@
 #include "app/globals.h"
 #include "platform/codepage.h"
 
-namespace
-{
+namespace {
 
 constexpr qsizetype kMACOffset = 17;
 constexpr qsizetype kModelOffset = 49;

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+
 #include <optional>
 
 inline constexpr quint16 kDiscoveryPort = 13379;

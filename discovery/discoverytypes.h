@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+
 #include <array>
 #include <cstdint>
 

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QSocketNotifier>
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -14,8 +15,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 
 sockaddr_in BroadcastAddress()
 {
@@ -54,7 +54,8 @@ void SendOnAdapter(int socket, const QByteArray& query, int interfaceIndex)
 
 CUDPManager::CUDPManager(int state, QObject* owner, CWindowTimers* ownerTimers,
                          AdapterSource adapters)
-    : QObject(owner), m_nState(state), m_ownerTimers(ownerTimers), m_adapters(std::move(adapters))
+    : QObject(owner), m_nState(state), m_ownerTimers(ownerTimers),
+      m_adapters(std::move(adapters))
 {
 }
 
@@ -120,7 +121,8 @@ bool CUDPManager::CreateDiscoverySocket()
     m_readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(m_readNotifier, &QSocketNotifier::activated, this, &CUDPManager::OnReadable);
     m_exceptionNotifier = new QSocketNotifier(fd, QSocketNotifier::Exception, this);
-    connect(m_exceptionNotifier, &QSocketNotifier::activated, this, &CUDPManager::OnOutOfBandData);
+    connect(m_exceptionNotifier, &QSocketNotifier::activated, this,
+            &CUDPManager::OnOutOfBandData);
     m_nState = 0;
     return true;
 }

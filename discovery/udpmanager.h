@@ -12,8 +12,7 @@ class QSocketNotifier;
 
 // The discovery socket: UDP port 13379 on every local address, broadcast enabled. It is
 // created on the first send and again on the send after anything closed or spoilt it.
-class CUDPManager : public QObject
-{
+class CUDPManager : public QObject {
     Q_OBJECT
 public:
     static constexpr unsigned kDiscoveryTimer = 9997;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+
 #include <memory>
 
 // The host's network configuration as route preparation needs it: route lookup, the adapter
@@ -35,8 +36,7 @@ struct SNetAdapter {
     QList<SNetAddress> addresses;
 };
 
-class INetConfig
-{
+class INetConfig {
 public:
     virtual ~INetConfig() = default;
 

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
@@ -17,8 +18,7 @@
 #include <thread>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 
 std::atomic<unsigned> g_addressLifetime{180};
 
@@ -71,8 +71,7 @@ QString HelperPath()
     if (QCoreApplication::instance()) {
         const QString dir = QCoreApplication::applicationDirPath();
         // Installed: bin/ and libexec/kelda-support-utility/ under one prefix.
-        candidates << dir + QStringLiteral("/../") + QString::fromUtf8(KELDA_HELPER_RELATIVE_DIR) +
-                          u'/' + name;
+        candidates << dir + QStringLiteral("/../") + QString::fromUtf8(KELDA_HELPER_RELATIVE_DIR) + u'/' + name;
         candidates << dir + u'/' + name;
     }
 #ifdef KELDA_HELPER_BUILD_PATH
@@ -86,8 +85,7 @@ QString HelperPath()
     return candidates.isEmpty() ? QString() : candidates.first();
 }
 
-class CLinuxNetConfig final : public INetConfig
-{
+class CLinuxNetConfig final : public INetConfig {
 public:
     explicit CLinuxNetConfig(const QString& helperPath)
     {
@@ -102,7 +100,7 @@ public:
         std::uint32_t index = 0;
         if (const int error = netconfig::LookupRoute(destination, prefix, index); error < 0)
             return Fail(u"no route to %1: %2"_qs.arg(AddressToText(destination),
-                                                     Text(netconfig::ErrorText(error))));
+                                                      Text(netconfig::ErrorText(error))));
         mask = netconfig::MaskFromPrefix(prefix);
         ifIndex = index;
         return true;
@@ -287,7 +285,7 @@ private:
         ::close(fd);
         if (!sent)
             return Fail(u"cannot reach %1: %2"_qs.arg(AddressToText(target),
-                                                      Text(netconfig::ErrorText(sendError))));
+                                                       Text(netconfig::ErrorText(sendError))));
         constexpr std::uint16_t kAnswered =
             NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE | NUD_PERMANENT;
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(3500);
@@ -295,9 +293,8 @@ private:
             netconfig::NeighbourInfo neighbour;
             if (netconfig::ReadNeighbour(ifIndex, target, neighbour) == 0 &&
                 (neighbour.state & kAnswered) && !neighbour.hardwareAddress.empty()) {
-                hardware =
-                    QByteArray(reinterpret_cast<const char*>(neighbour.hardwareAddress.data()),
-                               qsizetype(neighbour.hardwareAddress.size()));
+                hardware = QByteArray(reinterpret_cast<const char*>(neighbour.hardwareAddress.data()),
+                                      qsizetype(neighbour.hardwareAddress.size()));
                 return true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -1,14 +1,5 @@
 #include "platform/netconfig_netlink.h"
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
-#include <linux/if.h>
-#include <linux/if_addr.h>
-#include <linux/if_arp.h>
-#include <linux/neighbour.h>
-#include <linux/rtnetlink.h>
-#include <memory>
 #include <netlink/addr.h>
 #include <netlink/cache.h>
 #include <netlink/msg.h>
@@ -18,12 +9,20 @@
 #include <netlink/route/neighbour.h>
 #include <netlink/route/route.h>
 #include <netlink/socket.h>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <linux/if.h>
+#include <linux/if_addr.h>
+#include <linux/if_arp.h>
+#include <linux/neighbour.h>
+#include <linux/rtnetlink.h>
+#include <memory>
 #include <sys/stat.h>
 
-namespace netconfig
-{
-namespace
-{
+namespace netconfig {
+namespace {
 
 struct SocketDeleter {
     void operator()(nl_sock* socket) const { nl_socket_free(socket); }
@@ -52,30 +51,18 @@ int FromLibnl(int error)
     if (error >= 0)
         return error;
     switch (-error) {
-    case NLE_PERM:
-        return -EPERM;
-    case NLE_NOACCESS:
-        return -EACCES;
-    case NLE_EXIST:
-        return -EEXIST;
-    case NLE_NOADDR:
-        return -EADDRNOTAVAIL;
-    case NLE_OBJ_NOTFOUND:
-        return -ENOENT;
-    case NLE_NODEV:
-        return -ENODEV;
-    case NLE_INVAL:
-        return -EINVAL;
-    case NLE_NOMEM:
-        return -ENOMEM;
-    case NLE_AGAIN:
-        return -EAGAIN;
-    case NLE_BUSY:
-        return -EBUSY;
-    case NLE_OPNOTSUPP:
-        return -EOPNOTSUPP;
-    default:
-        return -EIO;
+    case NLE_PERM: return -EPERM;
+    case NLE_NOACCESS: return -EACCES;
+    case NLE_EXIST: return -EEXIST;
+    case NLE_NOADDR: return -EADDRNOTAVAIL;
+    case NLE_OBJ_NOTFOUND: return -ENOENT;
+    case NLE_NODEV: return -ENODEV;
+    case NLE_INVAL: return -EINVAL;
+    case NLE_NOMEM: return -ENOMEM;
+    case NLE_AGAIN: return -EAGAIN;
+    case NLE_BUSY: return -EBUSY;
+    case NLE_OPNOTSUPP: return -EOPNOTSUPP;
+    default: return -EIO;
     }
 }
 
@@ -95,8 +82,9 @@ std::unique_ptr<nl_addr, AddrDeleter> BuildAddress(std::uint32_t address, int pr
     return result;
 }
 
-std::unique_ptr<rtnl_addr, RtnlAddrDeleter>
-BuildRtnlAddress(std::uint32_t ifIndex, std::uint32_t address, std::uint8_t prefixLength)
+std::unique_ptr<rtnl_addr, RtnlAddrDeleter> BuildRtnlAddress(std::uint32_t ifIndex,
+                                                             std::uint32_t address,
+                                                             std::uint8_t prefixLength)
 {
     std::unique_ptr<rtnl_addr, RtnlAddrDeleter> result(rtnl_addr_alloc());
     const auto local = BuildAddress(address, prefixLength);
@@ -125,8 +113,7 @@ bool IsWireless(const std::string& name, std::uint32_t ifIndex)
     std::fclose(file);
     if (!read || index != ifIndex)
         return false;
-    struct stat info {
-    };
+    struct stat info{};
     return ::stat((base + "/wireless").c_str(), &info) == 0 ||
            ::stat((base + "/phy80211").c_str(), &info) == 0;
 }

@@ -8,8 +8,7 @@
 // privileged helper can use it too. Addresses are IPv4 in network byte order. Every call opens
 // its own netlink socket: callers on different threads never share one. Results are 0 or a
 // negative errno value.
-namespace netconfig
-{
+namespace netconfig {
 
 struct LinkInfo {
     std::uint32_t index = 0;

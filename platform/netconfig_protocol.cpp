@@ -5,8 +5,7 @@
 #include <arpa/inet.h>
 #include <cstring>
 
-namespace netconfig
-{
+namespace netconfig {
 
 bool IsCandidateAddress(std::uint32_t address)
 {
@@ -14,7 +13,8 @@ bool IsCandidateAddress(std::uint32_t address)
     return last >= 241 && last <= 247;
 }
 
-bool IsAllowedTemporaryAddress(std::uint32_t address, std::uint32_t prefixLength, std::string& why)
+bool IsAllowedTemporaryAddress(std::uint32_t address, std::uint32_t prefixLength,
+                               std::string& why)
 {
     const std::uint32_t host = ntohl(address);
     if (!IsCandidateAddress(address)) {

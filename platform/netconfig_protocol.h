@@ -6,8 +6,7 @@
 // What the wizard may ask of kelda-netconfig-helper, one request and one reply per
 // SOCK_SEQPACKET message over the socket pair the wizard starts it with (fd 3 in the helper).
 // Fixed-size records: a message of any other size is refused.
-namespace netconfig
-{
+namespace netconfig {
 
 inline constexpr std::uint32_t kHelperProtocolVersion = 2;
 inline constexpr int kHelperSocketFd = 3;
@@ -52,7 +51,8 @@ inline constexpr int kMaximumAddresses = 16;
 
 // May the helper add this address? Only .241 to .247 of an ordinary unicast subnet between
 // /8 and /30, never the subnet's own network or broadcast address. why says what is wrong.
-bool IsAllowedTemporaryAddress(std::uint32_t address, std::uint32_t prefixLength, std::string& why);
+bool IsAllowedTemporaryAddress(std::uint32_t address, std::uint32_t prefixLength,
+                               std::string& why);
 // May the PC route to this device through the temporary address? Only a host of the
 // address's own subnet, other than the address itself and the subnet's network and broadcast.
 bool IsAllowedDevice(std::uint32_t device, std::uint32_t address, std::uint32_t prefixLength,

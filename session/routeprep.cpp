@@ -6,8 +6,7 @@
 
 quint32 G_dwNTEContext = 0;
 
-namespace
-{
+namespace {
 
 // After ScanAdapters has added an address the lookup runs once more; a second pass that still
 // finds no direct route will not find one by adding addresses again.
@@ -155,8 +154,8 @@ QString CRoutePreparer::PickLocalAddress(quint32 ifIndex, quint32 device, quint3
     return added.isEmpty() ? QString::fromLatin1(kRouteError) : added;
 }
 
-QString CRoutePreparer::AddTempAddress(quint32 ifIndex, const QByteArray& hardware, quint32 device,
-                                       quint32 mask)
+QString CRoutePreparer::AddTempAddress(quint32 ifIndex, const QByteArray& hardware,
+                                       quint32 device, quint32 mask)
 {
     for (int octet = kFirstCandidate; octet <= kLastCandidate && !m_stopped; ++octet) {
         const quint32 candidate = WithLastOctet(device, octet);
@@ -166,8 +165,8 @@ QString CRoutePreparer::AddTempAddress(quint32 ifIndex, const QByteArray& hardwa
         QByteArray answer;
         if (!m_net.ArpRequest(ifIndex, device, candidate, answer)) {
             // The address stays; the device just does not answer from it.
-            Log(u"ARP %1 from %2 failed: %3"_qs.arg(AddressToText(device), AddressToText(candidate),
-                                                    m_net.LastError()));
+            Log(u"ARP %1 from %2 failed: %3"_qs.arg(AddressToText(device),
+                                                   AddressToText(candidate), m_net.LastError()));
             return QString();
         }
         return AddressToText(candidate);
@@ -205,8 +204,9 @@ bool CRoutePreparer::ArpProbe(quint32 device, quint32 source, quint32 ifIndex)
     QByteArray answer;
     if (m_net.ArpRequest(ifIndex, device, source, answer))
         return true;
-    Log(u"ARP %1 from %2 failed: %3"_qs.arg(
-        AddressToText(device), source ? AddressToText(source) : u"any"_qs, m_net.LastError()));
+    Log(u"ARP %1 from %2 failed: %3"_qs.arg(AddressToText(device),
+                                           source ? AddressToText(source) : u"any"_qs,
+                                           m_net.LastError()));
     return false;
 }
 
@@ -220,7 +220,8 @@ void CRoutePreparer::DeleteTempAddress()
     Wait(kDeleteSettleMs);
 }
 
-CRoutePreparer::Candidate CRoutePreparer::TryCandidate(quint32 ifIndex, const QByteArray& hardware,
+CRoutePreparer::Candidate CRoutePreparer::TryCandidate(quint32 ifIndex,
+                                                       const QByteArray& hardware,
                                                        quint32 candidate, quint32 mask,
                                                        quint32 device)
 {

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+
 #include <functional>
 
 // What the session keeps of the adapter that leads to the device.
@@ -29,8 +30,7 @@ quint32 MaskOrder(quint32 mask);
 // device's subnet when it has to. Runs on the route worker thread; blocks for long periods.
 // The answer: empty (normal routing, bind to any address), a local address to bind to, or
 // "ERROR".
-class CRoutePreparer
-{
+class CRoutePreparer {
 public:
     using LogSink = std::function<void(const QByteArray& line)>;
 

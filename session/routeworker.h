@@ -3,18 +3,18 @@
 #include "session/routeprep.h"
 
 #include <QString>
+
 #include <atomic>
 #include <memory>
 #include <thread>
 
 // One route preparation on its own short-lived thread. It touches no queue record: the pump
 // sees it finish and carries its result over on the user-interface thread.
-class CRouteWorker
-{
+class CRouteWorker {
 public:
     CRouteWorker(std::shared_ptr<INetConfig> net, SAdapterDetails& adapter,
-                 CRoutePreparer::LogSink log, QString strID, QString strAPIP, QString strAPSubnet,
-                 quint32 preferredIfIndex = 0);
+                 CRoutePreparer::LogSink log, QString strID, QString strAPIP,
+                 QString strAPSubnet, quint32 preferredIfIndex = 0);
     CRouteWorker(const CRouteWorker&) = delete;
     CRouteWorker& operator=(const CRouteWorker&) = delete;
     ~CRouteWorker();

@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+
 #include <algorithm>
 #include <cstring>
 
@@ -19,8 +20,7 @@ QList<_STRU_WEB_DATA> G_mWebQueue;
 QList<_STRU_WEB_DATA> G_mWebDone;
 QString G_mstrLocalIP;
 
-namespace
-{
+namespace {
 
 // Far above any page the device serves; a peer that streams without end stops here.
 qsizetype g_responseLimit = qsizetype(64) * 1024 * 1024;
@@ -72,8 +72,7 @@ CWEBManager::CWEBManager(QObject* owner, std::shared_ptr<INetConfig> net)
 CWEBManager::~CWEBManager()
 {
     if (m_owner) {
-        if (auto* timers =
-                m_owner->findChild<CWindowTimers*>(QString(), Qt::FindDirectChildrenOnly))
+        if (auto* timers = m_owner->findChild<CWindowTimers*>(QString(), Qt::FindDirectChildrenOnly))
             timers->KillTimer(kQueueTimer);
     }
     ReleaseRoute();

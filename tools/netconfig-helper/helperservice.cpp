@@ -13,8 +13,7 @@ using netconfig::HelperOp;
 using netconfig::HelperReply;
 using netconfig::HelperRequest;
 
-namespace
-{
+namespace {
 
 HelperReply Refuse(int error, const std::string& why)
 {
@@ -88,18 +87,12 @@ HelperReply CHelperService::Handle(const HelperRequest& request, Clock::time_poi
         !TakeNetworkRequest(now))
         return Refuse(EBUSY, "refused: too many ARP and flush requests; try again shortly");
     switch (op) {
-    case HelperOp::AddAddress:
-        return Add(request, now);
-    case HelperOp::DeleteAddress:
-        return Delete(request, now);
-    case HelperOp::ResolveAddress:
-        return Resolve(request);
-    case HelperOp::ProbeAddress:
-        return Probe(request);
-    case HelperOp::FlushNeighbours:
-        return Flush(request);
-    default:
-        return Refuse(EINVAL, "refused: unknown request " + std::to_string(request.op));
+    case HelperOp::AddAddress: return Add(request, now);
+    case HelperOp::DeleteAddress: return Delete(request, now);
+    case HelperOp::ResolveAddress: return Resolve(request);
+    case HelperOp::ProbeAddress: return Probe(request);
+    case HelperOp::FlushNeighbours: return Flush(request);
+    default: return Refuse(EINVAL, "refused: unknown request " + std::to_string(request.op));
     }
 }
 

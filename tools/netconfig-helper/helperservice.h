@@ -10,8 +10,7 @@
 // The requests kelda-netconfig-helper serves, and the addresses it added. It does only what
 // the wizard may ask: addresses .241 to .247 on Ethernet or 802.11 adapters, deleting those
 // again, ARP requests from the adapter's own addresses, probes, and the neighbour flush.
-class CHelperService
-{
+class CHelperService {
 public:
     using Clock = std::chrono::steady_clock;
 

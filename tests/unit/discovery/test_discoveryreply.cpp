@@ -3,8 +3,7 @@
 
 #include <QTest>
 
-class TestDiscoveryReply : public QObject
-{
+class TestDiscoveryReply : public QObject {
     Q_OBJECT
 private slots:
     void queryIsByteExact();
@@ -41,10 +40,10 @@ void TestDiscoveryReply::macKey_data()
     QTest::newRow("empty gives five colons") << QString() << u":::::"_qs;
     QTest::newRow("one digit") << u"0"_qs << u"0:::::"_qs;
     QTest::newRow("apostrophes dropped first") << u"00'1a'2b3c4d5e'"_qs << u"00:1A:2B:3C:4D:5E"_qs;
-    QTest::newRow("longer text keeps its tail")
-        << u"001a2b3c4d5e77"_qs << u"00:1A:2B:3C:4D:5E77"_qs;
-    QTest::newRow("only ASCII letters change")
-        << u"\u00e9abcdef0123"_qs << u"\u00e9A:BC:DE:F0:12:3"_qs;
+    QTest::newRow("longer text keeps its tail") << u"001a2b3c4d5e77"_qs
+                                                << u"00:1A:2B:3C:4D:5E77"_qs;
+    QTest::newRow("only ASCII letters change") << u"\u00e9abcdef0123"_qs
+                                               << u"\u00e9A:BC:DE:F0:12:3"_qs;
 }
 
 void TestDiscoveryReply::macKey()

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QTest>
 #include <QUdpSocket>
+
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -19,8 +20,7 @@
 
 // These tests open the real discovery port. They run only inside the private namespace the
 // test wrapper makes, where a broadcast cannot leave the machine.
-class TestUDPManager : public QObject
-{
+class TestUDPManager : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();

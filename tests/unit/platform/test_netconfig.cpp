@@ -7,17 +7,17 @@
 
 #include <QProcess>
 #include <QTest>
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
+#include <net/if.h>
 #include <linux/neighbour.h>
 #include <memory>
-#include <net/if.h>
 
 // The netlink and ARP tests build their own veth pair inside the private network namespace
 // each test runs in; nothing reaches the machine's network.
-namespace
-{
+namespace {
 
 std::uint32_t Ip(const char* text)
 {
@@ -66,8 +66,7 @@ bool HasAddress(std::uint32_t ifIndex, std::uint32_t address, std::uint32_t* lif
 
 } // namespace
 
-class TestNetConfig : public QObject
-{
+class TestNetConfig : public QObject {
     Q_OBJECT
 private slots:
     void arpEncodesEthernetIPv4();
@@ -299,8 +298,8 @@ void TestNetConfig::textToAddressIsStrict()
     QVERIFY(TextToAddress(u"192.168.77.10"_qs, address));
     QCOMPARE(address, Ip("192.168.77.10"));
     QCOMPARE(AddressToText(address), u"192.168.77.10"_qs);
-    for (const QString& bad : {u""_qs, u"192.168.77"_qs, u" 192.168.77.10"_qs, u"192.168.77.10x"_qs,
-                               u"ERROR"_qs, u"1.2.3.4\u0000"_qs})
+    for (const QString& bad : {u""_qs, u"192.168.77"_qs, u" 192.168.77.10"_qs,
+                               u"192.168.77.10x"_qs, u"ERROR"_qs, u"1.2.3.4\u0000"_qs})
         QVERIFY2(!TextToAddress(bad, address), qPrintable(bad));
 }
 
@@ -326,16 +325,12 @@ void TestNetConfig::unprivilegedHelperRefusesEverything()
 void TestNetConfig::init()
 {
     const QByteArray name = QTest::currentTestFunction();
-    static const QList<QByteArray> needLinks = {"routeLookupGivesTheMatchedPrefix",
-                                                "adapterListTypesAndAddresses",
-                                                "addressesAreExclusiveAndFinite",
-                                                "flushKeepsPermanentEntries",
-                                                "arpResolvesAndProbes",
-                                                "helperServiceRenewsOnlyWhatIsStillThere",
-                                                "temporaryAddressRoutesOnlyTheDevice",
-                                                "helperNeverTouchesAnAddressItDidNotAdd",
-                                                "helperOverItsSocket",
-                                                "withoutHelperAddingFailsAndArpUsesTheKernel"};
+    static const QList<QByteArray> needLinks = {
+        "routeLookupGivesTheMatchedPrefix", "adapterListTypesAndAddresses",
+        "addressesAreExclusiveAndFinite", "flushKeepsPermanentEntries", "arpResolvesAndProbes",
+        "helperServiceRenewsOnlyWhatIsStillThere", "temporaryAddressRoutesOnlyTheDevice",
+        "helperNeverTouchesAnAddressItDidNotAdd", "helperOverItsSocket",
+        "withoutHelperAddingFailsAndArpUsesTheKernel"};
     if (!needLinks.contains(name))
         return;
     // The far side gets a namespace of its own (a child of this test's private one): within
@@ -345,19 +340,19 @@ void TestNetConfig::init()
     m_haveLinks = m_far->waitForStarted(5000);
     QTest::qWait(100);
     const QString far = QString::number(m_far->processId());
-    m_haveLinks =
-        m_haveLinks && Run(u"ip link add name kva type veth peer name kvb && "
-                           "ip link add name kvc type veth peer name kvd && "
-                           "ip addr add 10.77.0.1/24 dev kva && ip link set kva up && "
-                           "ip link set kvc up && ip link set kvb netns %1 && "
-                           "nsenter -t %1 -n sh -c 'ip link set lo up && "
-                           "ip addr add 10.77.0.2/24 dev kvb && ip link set kvb up'"_qs.arg(far));
+    m_haveLinks = m_haveLinks &&
+                  Run(u"ip link add name kva type veth peer name kvb && "
+                      "ip link add name kvc type veth peer name kvd && "
+                      "ip addr add 10.77.0.1/24 dev kva && ip link set kva up && "
+                      "ip link set kvc up && ip link set kvb netns %1 && "
+                      "nsenter -t %1 -n sh -c 'ip link set lo up && "
+                      "ip addr add 10.77.0.2/24 dev kvb && ip link set kvb up'"_qs.arg(far));
     if (!m_haveLinks)
         QSKIP("cannot make veth pairs and a namespace here");
     m_a = if_nametoindex("kva");
     const QString link = RunOutput(u"nsenter -t %1 -n ip -br link show kvb"_qs.arg(far));
-    m_farMac = QByteArray::fromHex(
-        link.section(u' ', 2, 2, QString::SectionSkipEmpty).remove(u':').toLatin1());
+    m_farMac = QByteArray::fromHex(link.section(u' ', 2, 2, QString::SectionSkipEmpty)
+                                       .remove(u':').toLatin1());
 }
 
 void TestNetConfig::cleanup()

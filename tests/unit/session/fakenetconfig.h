@@ -3,6 +3,7 @@
 #include "platform/netconfig.h"
 
 #include <QStringList>
+
 #include <atomic>
 #include <condition_variable>
 #include <functional>
@@ -12,8 +13,7 @@
 
 // A scripted host network: adapters, routes and ARP answers as the test sets them, every call
 // written to a journal, waits counted instead of slept.
-class CFakeNetConfig : public INetConfig
-{
+class CFakeNetConfig : public INetConfig {
 public:
     static quint32 Ip(const char* text)
     {
@@ -84,8 +84,8 @@ public:
     {
         std::lock_guard lock(m_mutex);
         const auto it = live.find(context);
-        m_journal.append(
-            u"delete %1"_qs.arg(it == live.end() ? u"?"_qs : AddressToText(it->second.address)));
+        m_journal.append(u"delete %1"_qs.arg(it == live.end() ? u"?"_qs
+                                                                : AddressToText(it->second.address)));
         if (it == live.end())
             return false;
         live.erase(it);
@@ -94,8 +94,8 @@ public:
 
     bool ArpRequest(quint32 ifIndex, quint32 target, quint32 source, QByteArray& hw) override
     {
-        Note(u"arp %1 from %2 if%3"_qs
-                 .arg(AddressToText(target), source ? AddressToText(source) : u"any"_qs)
+        Note(u"arp %1 from %2 if%3"_qs.arg(AddressToText(target),
+                                           source ? AddressToText(source) : u"any"_qs)
                  .arg(ifIndex));
         if (!arpAnswers || !arpAnswers(ifIndex, target, source))
             return Failed(u"no answer"_qs);

@@ -2,10 +2,10 @@
 #include "session/routeprep.h"
 
 #include <QTest>
+
 #include <memory>
 
-namespace
-{
+namespace {
 
 quint32 Ip(const char* text)
 {
@@ -42,8 +42,7 @@ auto DefaultUntilAdded(CFakeNetConfig& net, quint32 defaultIf)
 
 } // namespace
 
-class TestRoutePrep : public QObject
-{
+class TestRoutePrep : public QObject {
     Q_OBJECT
 private slots:
     void init();
@@ -136,16 +135,17 @@ void TestRoutePrep::pickLocalAddress_data()
     QTest::newRow("no address at all")
         << QList{Entry("0.0.0.0", "0.0.0.0")} << m24 << u"ERROR"_qs << true;
     QTest::newRow("outside, then an entry as wide as the device's")
-        << QList{Entry("192.168.0.2", "255.255.0.0"), Entry("172.16.0.1", "255.255.255.0")} << m24
-        << u"172.16.0.1"_qs << false;
+        << QList{Entry("192.168.0.2", "255.255.0.0"), Entry("172.16.0.1", "255.255.255.0")}
+        << m24 << u"172.16.0.1"_qs << false;
     QTest::newRow("outside, then inside")
-        << QList{Entry("192.168.0.2", "255.255.0.0"), Entry("192.168.77.5", "255.255.0.0")} << m24
-        << QString() << false;
+        << QList{Entry("192.168.0.2", "255.255.0.0"), Entry("192.168.77.5", "255.255.0.0")}
+        << m24 << QString() << false;
     QTest::newRow("inside, then outside")
-        << QList{Entry("192.168.77.5", "255.255.0.0"), Entry("192.168.0.2", "255.255.0.0")} << m24
-        << u"192.168.77.5"_qs << false;
+        << QList{Entry("192.168.77.5", "255.255.0.0"), Entry("192.168.0.2", "255.255.0.0")}
+        << m24 << u"192.168.77.5"_qs << false;
     QTest::newRow("device subnet wider than the adapter's")
-        << QList{Entry("192.168.77.2", "255.255.255.0")} << u"255.255.0.0"_qs << QString() << false;
+        << QList{Entry("192.168.77.2", "255.255.255.0")} << u"255.255.0.0"_qs << QString()
+        << false;
 }
 
 void TestRoutePrep::pickLocalAddress()
@@ -169,7 +169,7 @@ void TestRoutePrep::pickLocalAddress()
 void TestRoutePrep::pickLocalAddressWithoutTheAdapter()
 {
     m_net->adapters = {CFakeNetConfig::Adapter(2, "eth0", kAdapterTypeEthernet,
-                                               {Entry("192.168.0.2", "255.255.0.0")})};
+                                              {Entry("192.168.0.2", "255.255.0.0")})};
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
     QCOMPARE(preparer.PickLocalAddress(3, kDevice, kMask24), QString());
     m_net->adaptersFail = true;
@@ -193,9 +193,9 @@ void TestRoutePrep::sameSubnetAddsNothing()
     };
     CRoutePreparer preparer(*m_net, m_adapter, [this](const QByteArray& l) { m_log << l; });
     QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), QString());
-    QCOMPARE(m_net->Journal(),
-             (QStringList{u"route 192.168.77.10"_qs, u"adapters"_qs, u"adapters"_qs,
-                          u"flush if2"_qs, u"arp 192.168.77.10 from any if2"_qs}));
+    QCOMPARE(m_net->Journal(), (QStringList{u"route 192.168.77.10"_qs, u"adapters"_qs,
+                                           u"adapters"_qs, u"flush if2"_qs,
+                                           u"arp 192.168.77.10 from any if2"_qs}));
     QCOMPARE(G_dwNTEContext, 0u);
     QCOMPARE(m_adapter.index, 2u);
     QCOMPARE(m_adapter.name, u"eth0"_qs);
@@ -210,7 +210,7 @@ void TestRoutePrep::sameSubnetAddsNothing()
 void TestRoutePrep::sameSubnetSilentDeviceIsError()
 {
     m_net->adapters = {CFakeNetConfig::Adapter(2, "eth0", kAdapterTypeEthernet,
-                                               {Entry("192.168.77.2", "255.255.255.0")})};
+                                              {Entry("192.168.77.2", "255.255.255.0")})};
     m_net->route = [](quint32, quint32& mask, quint32& ifIndex) {
         mask = kMask24;
         ifIndex = 2;
@@ -222,8 +222,7 @@ void TestRoutePrep::sameSubnetSilentDeviceIsError()
 }
 
 // The PC 192.168.0.2/16, the device 192.168.77.10/24: the adapter's route is too wide.
-class NarrowerSubnet
-{
+class NarrowerSubnet {
 public:
     static void Set(CFakeNetConfig& net)
     {
@@ -244,7 +243,8 @@ void TestRoutePrep::narrowerSubnetAddsTheFirstCandidate()
 {
     NarrowerSubnet::Set(*m_net);
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"192.168.77.241"_qs);
+    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs),
+             u"192.168.77.241"_qs);
     QCOMPARE(m_net->Journal(),
              (QStringList{u"route 192.168.77.10"_qs, u"adapters"_qs, u"adapters"_qs,
                           u"owner 192.168.77.241 if2"_qs,
@@ -261,7 +261,8 @@ void TestRoutePrep::candidateOfAnotherHostIsSkipped()
     NarrowerSubnet::Set(*m_net);
     m_net->foreignOwners[Ip("192.168.77.241")] = QByteArray::fromHex("02ffffffff01");
     CRoutePreparer preparer(*m_net, m_adapter, [this](const QByteArray& l) { m_log << l; });
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"192.168.77.242"_qs);
+    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs),
+             u"192.168.77.242"_qs);
     const QStringList journal = m_net->Journal();
     const auto at = journal.indexOf(u"owner 192.168.77.241 if2"_qs);
     QVERIFY(at > 0);
@@ -280,7 +281,8 @@ void TestRoutePrep::refusedCandidateIsSkippedWithoutDelay()
     NarrowerSubnet::Set(*m_net);
     m_net->addRefused.insert(Ip("192.168.77.241"));
     CRoutePreparer preparer(*m_net, m_adapter, [this](const QByteArray& l) { m_log << l; });
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"192.168.77.242"_qs);
+    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs),
+             u"192.168.77.242"_qs);
     const QStringList journal = m_net->Journal();
     const auto at = journal.indexOf(u"add 192.168.77.241/255.255.255.0 if2"_qs);
     QCOMPARE(journal.mid(at + 1, 2), (QStringList{u"owner 192.168.77.242 if2"_qs,
@@ -329,8 +331,7 @@ void TestRoutePrep::defaultRouteScansUsableAdaptersInOrder()
 {
     m_net->adapters = {
         CFakeNetConfig::Adapter(1, "lo", kAdapterTypeLoopback, {Entry("127.0.0.1", "255.0.0.0")}),
-        CFakeNetConfig::Adapter(2, "tun0", kAdapterTypeTunnel,
-                                {Entry("10.8.0.1", "255.255.255.0")}),
+        CFakeNetConfig::Adapter(2, "tun0", kAdapterTypeTunnel, {Entry("10.8.0.1", "255.255.255.0")}),
         CFakeNetConfig::Adapter(3, "eth0", kAdapterTypeEthernet, {Entry("0.0.0.0", "0.0.0.0")}),
         CFakeNetConfig::Adapter(4, "eth1", kAdapterTypeEthernet,
                                 {Entry("10.77.0.1", "255.255.255.0")}, "02000000000b"),
@@ -345,8 +346,9 @@ void TestRoutePrep::defaultRouteScansUsableAdaptersInOrder()
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
     QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), QString());
     const QStringList journal = m_net->Journal();
-    QCOMPARE(journal.filter(u"add "_qs), (QStringList{u"add 192.168.77.241/255.255.255.0 if4"_qs,
-                                                      u"add 192.168.77.241/255.255.255.0 if5"_qs}));
+    QCOMPARE(journal.filter(u"add "_qs),
+             (QStringList{u"add 192.168.77.241/255.255.255.0 if4"_qs,
+                          u"add 192.168.77.241/255.255.255.0 if5"_qs}));
     QCOMPARE(journal.filter(u"arp "_qs),
              (QStringList{u"arp 192.168.77.10 from 192.168.77.241 if4"_qs,
                           u"arp 192.168.77.10 from 192.168.77.241 if5"_qs,
@@ -360,7 +362,7 @@ void TestRoutePrep::defaultRouteScansUsableAdaptersInOrder()
 void TestRoutePrep::failedLookupScansToo()
 {
     m_net->adapters = {CFakeNetConfig::Adapter(4, "eth1", kAdapterTypeEthernet,
-                                               {Entry("10.77.0.1", "255.255.255.0")})};
+                                              {Entry("10.77.0.1", "255.255.255.0")})};
     auto routeOnceAdded = DefaultUntilAdded(*m_net, 4);
     m_net->route = [this, routeOnceAdded](quint32 d, quint32& mask, quint32& ifIndex) {
         return !m_net->live.empty() && routeOnceAdded(d, mask, ifIndex);
@@ -374,7 +376,7 @@ void TestRoutePrep::failedLookupScansToo()
 void TestRoutePrep::scanWithoutAnswerRemovesTheAddress()
 {
     m_net->adapters = {CFakeNetConfig::Adapter(4, "eth1", kAdapterTypeEthernet,
-                                               {Entry("10.77.0.1", "255.255.255.0")})};
+                                              {Entry("10.77.0.1", "255.255.255.0")})};
     m_net->route = DefaultUntilAdded(*m_net, 4);
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
     QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"ERROR"_qs);
@@ -390,7 +392,7 @@ void TestRoutePrep::scanWithoutAnswerRemovesTheAddress()
 void TestRoutePrep::passesAreLimitedToTwo()
 {
     m_net->adapters = {CFakeNetConfig::Adapter(4, "eth1", kAdapterTypeEthernet,
-                                               {Entry("10.77.0.1", "255.255.255.0")})};
+                                              {Entry("10.77.0.1", "255.255.255.0")})};
     // Even with our address in place only the default route leads to the device.
     m_net->route = [](quint32, quint32& mask, quint32& ifIndex) {
         mask = 0;
