@@ -120,13 +120,22 @@ HelperReply CHelperService::Add(const HelperRequest& request, Clock::time_point 
         error < 0)
         return Refuse(-error, "cannot add " + address + " on " + link.name + ": " +
                                   netconfig::ErrorText(error));
+    // What tells our address from one added after it later on; unknown, it could never be
+    // removed again, so it is not kept.
+    bool stamped = false;
     std::uint32_t createStamp = 0;
     std::vector<netconfig::AddressInfo> present;
     if (netconfig::ListAddresses(present) == 0) {
         for (const netconfig::AddressInfo& info : present) {
-            if (info.index == request.ifIndex && info.address == request.address)
+            if (info.index == request.ifIndex && info.address == request.address) {
                 createStamp = info.createStamp;
+                stamped = true;
+            }
         }
+    }
+    if (!stamped) {
+        netconfig::DeleteAddress(request.ifIndex, request.address, prefix);
+        return Refuse(EIO, "cannot read back " + address + " on " + link.name);
     }
     if (const int error = netconfig::AddHostRoute(request.ifIndex, request.device, request.address);
         error < 0) {

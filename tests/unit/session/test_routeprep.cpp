@@ -521,25 +521,6 @@ void TestRoutePrep::laptopAsksTheAdapterThatHeardTheDevice()
              QStringList{u"add 192.168.77.241/255.255.255.0 if40"_qs});
     QCOMPARE(m_net->Journal().filter(u"owner "_qs).size(), 1);
     QCOMPARE(m_net->waited, 10000u);
-
-    // Without knowing where the device was heard, the old order still finds it, at a price;
-    // the bridge without carrier is never tried.
-    init();
-    m_net->adapters = {CFakeNetConfig::Adapter(2, "wlan0", kAdapterTypeWireless,
-                                               {Entry("10.0.0.5", "255.255.255.0")}),
-                       Disconnected(CFakeNetConfig::Adapter(3, "docker0", kAdapterTypeEthernet,
-                                                            {Entry("172.17.0.1", "255.255.0.0")})),
-                       CFakeNetConfig::Adapter(40, "eth0", kAdapterTypeEthernet,
-                                               {Entry("10.78.0.1", "255.255.255.0")})};
-    m_net->route = DefaultUntilAdded(*m_net, 2);
-    m_net->arpAnswers = [](quint32 ifIndex, quint32 target, quint32) {
-        return ifIndex == 40 && target == kDevice;
-    };
-    CRoutePreparer unguided(*m_net, m_adapter, nullptr);
-    QCOMPARE(unguided.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), QString());
-    QCOMPARE(m_net->Journal().filter(u"add "_qs),
-             (QStringList{u"add 192.168.77.241/255.255.255.0 if2"_qs,
-                          u"add 192.168.77.241/255.255.255.0 if40"_qs}));
 }
 
 void TestRoutePrep::malformedDeviceAddressIsError_data()
