@@ -77,7 +77,8 @@ std::optional<_STRU_AP_INFO> ParseDiscoveryReply(QByteArrayView datagram)
     return device;
 }
 
-bool AcceptDiscoveryReply(QByteArrayView datagram, QList<_STRU_AP_INFO>& devices)
+bool AcceptDiscoveryReply(QByteArrayView datagram, QList<_STRU_AP_INFO>& devices,
+                          std::uint32_t interfaceIndex)
 {
     std::optional<_STRU_AP_INFO> device = ParseDiscoveryReply(datagram);
     if (!device)
@@ -88,6 +89,7 @@ bool AcceptDiscoveryReply(QByteArrayView datagram, QList<_STRU_AP_INFO>& devices
     }
     if (device->strModel != QStringView(kSupportedModel))
         return false;
+    device->dwInterfaceIndex = interfaceIndex;
     devices.append(std::move(*device));
     return true;
 }

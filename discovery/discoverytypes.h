@@ -26,6 +26,8 @@ struct _STRU_AP_INFO {
     QString strSubnet;
     QString strUserName;
     QString strPassword;
+    // The adapter (interface index) its reply arrived on; 0 when unknown.
+    std::uint32_t dwInterfaceIndex = 0;
 
     friend bool operator==(const _STRU_AP_INFO&, const _STRU_AP_INFO&) = default;
 };

@@ -115,6 +115,8 @@ bool CUDPManager::CreateDiscoverySocket()
         ::close(fd);
         return false;
     }
+    // Tells which adapter heard each device; without it the device is simply not tied to one.
+    (void)::setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
     m_socket = fd;
     m_readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(m_readNotifier, &QSocketNotifier::activated, this, &CUDPManager::OnReadable);
@@ -155,15 +157,23 @@ void CUDPManager::OnReceive(int errorCode)
         return;
     }
     QByteArray buffer(kReceiveBufferSize, '\0');
+    iovec data{buffer.data(), static_cast<size_t>(buffer.size())};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    msghdr message{};
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
     // MSG_TRUNC reports the datagram's real length, so one that did not fit is seen as such.
-    const ssize_t received = ::recv(m_socket, buffer.data(), buffer.size(), MSG_TRUNC);
+    const ssize_t received = ::recvmsg(m_socket, &message, MSG_TRUNC);
     if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
         return;
     if (received <= 0 || received > kReceiveBufferSize) {
         Close();
         return;
     }
-    AcceptDiscoveryReply(QByteArrayView(buffer.constData(), received), G_mAPList);
+    AcceptDiscoveryReply(QByteArrayView(buffer.constData(), received), G_mAPList,
+                         ArrivalInterface(message));
 }
 
 void CUDPManager::OnOutOfBandData()
@@ -177,6 +187,22 @@ void CUDPManager::OnOutOfBandData()
 void CUDPManager::OnClose()
 {
     m_nState = 1;
+}
+
+std::uint32_t ArrivalInterface(const msghdr& message)
+{
+    if (message.msg_flags & MSG_CTRUNC)
+        return 0;
+    for (const cmsghdr* header = CMSG_FIRSTHDR(&message); header;
+         header = CMSG_NXTHDR(const_cast<msghdr*>(&message), const_cast<cmsghdr*>(header))) {
+        if (header->cmsg_level != IPPROTO_IP || header->cmsg_type != IP_PKTINFO ||
+            header->cmsg_len < CMSG_LEN(sizeof(in_pktinfo)))
+            continue;
+        in_pktinfo info{};
+        std::memcpy(&info, CMSG_DATA(header), sizeof info);
+        return info.ipi_ifindex > 0 ? std::uint32_t(info.ipi_ifindex) : 0;
+    }
+    return 0;
 }
 
 void DiscoveryTimerProc(unsigned timerId)

@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QObject>
 #include <QPointer>
+#include <cstdint>
 
 class CWindowTimers;
 class QSocketNotifier;
@@ -47,6 +48,10 @@ private:
     QSocketNotifier* m_readNotifier = nullptr;
     QSocketNotifier* m_exceptionNotifier = nullptr;
 };
+
+// The interface index an IP_PKTINFO message carries on a received datagram; 0 when there is none
+// or the control data was cut short.
+std::uint32_t ArrivalInterface(const struct msghdr& message);
 
 // Timer procedure of timer 9997 on the frame: paces the head discovery job.
 void DiscoveryTimerProc(unsigned timerId);

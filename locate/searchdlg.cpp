@@ -29,6 +29,7 @@ constexpr int kBackground = 133;
 constexpr int kListRect = 505;
 constexpr int kScanRect = 190;
 constexpr int kConnectRect = 191;
+constexpr int kInterfaceRole = Qt::UserRole + 1;
 constexpr int kResultRect = 507;
 
 constexpr int kSearching = 110;
@@ -162,9 +163,12 @@ void CSearchDlg::OnTimer()
 
 void CSearchDlg::FillList()
 {
-    for (const _STRU_AP_INFO& device : G_mAPList)
+    for (const _STRU_AP_INFO& device : G_mAPList) {
         m_list->AddDevice({device.strModel, device.strMAC, device.strIP, device.strSubnet,
                            device.strUserName, device.strPassword});
+        m_list->topLevelItem(m_list->topLevelItemCount() - 1)
+            ->setData(CDeviceList::Model, kInterfaceRole, device.dwInterfaceIndex);
+    }
     const int count = m_list->topLevelItemCount();
     SetResult(ResultText(count));
     if (count > 0) {
@@ -204,6 +208,7 @@ bool CSearchDlg::GetSelectedDevice(_STRU_AP_INFO& device) const
     device.strSubnet = WithoutLineBreaks(row->text(CDeviceList::SubnetMask));
     device.strUserName = WithoutLineBreaks(row->text(CDeviceList::UserName));
     device.strPassword = WithoutLineBreaks(row->text(CDeviceList::Password));
+    device.dwInterfaceIndex = row->data(CDeviceList::Model, kInterfaceRole).toUInt();
     return true;
 }
 
@@ -225,6 +230,7 @@ void CSearchDlg::OnConnect()
     G_mstrPassword = device.strPassword;
     G_mstrIPAddress = device.strIP;
     G_mstrMACAddress = device.strMAC;
+    G_mdwInterfaceIndex = device.dwInterfaceIndex;
     WriteLog(LoginLogLine(G_mstrUserName, G_mstrPassword, G_mstrIPAddress, G_mstrMACAddress));
     G_mstrAuthorization = EncodeBase64(G_mstrUserName + u':' + G_mstrPassword);
 

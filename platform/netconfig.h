@@ -29,6 +29,9 @@ struct SNetAdapter {
     QByteArray hardwareAddress;
     int type = kAdapterTypeOther;
     bool dhcpEnabled = false;
+    // Up with carrier. Windows lists an adapter without it with the address 0.0.0.0; here it
+    // keeps its addresses, so this says what they are worth.
+    bool connected = true;
     // Never empty: an adapter without an IPv4 address lists 0.0.0.0/0.0.0.0.
     QList<SNetAddress> addresses;
 };
@@ -41,7 +44,10 @@ public:
     // the interface it leaves by.
     virtual bool LookupRoute(quint32 destination, quint32& mask, quint32& ifIndex) = 0;
     virtual bool ReadAdapters(QList<SNetAdapter>& adapters) = 0;
-    virtual bool AddAddress(quint32 address, quint32 mask, quint32 ifIndex, quint32& context) = 0;
+    // The address serves the one device: the PC gains a route to the device through it, not
+    // one to the whole subnet.
+    virtual bool AddAddress(quint32 address, quint32 mask, quint32 ifIndex, quint32 device,
+                            quint32& context) = 0;
     virtual bool DeleteAddress(quint32 context) = 0;
     // ARP request for the target from the source (0: any); the answering hardware address.
     virtual bool ArpRequest(quint32 ifIndex, quint32 target, quint32 source,

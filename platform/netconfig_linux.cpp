@@ -132,6 +132,7 @@ public:
                 QByteArray(reinterpret_cast<const char*>(link.hardwareAddress.data()),
                            qsizetype(link.hardwareAddress.size()));
             adapter.type = AdapterType(link);
+            adapter.connected = netconfig::IsConnected(link);
             for (const netconfig::AddressInfo& address : addresses) {
                 if (address.index != link.index)
                     continue;
@@ -148,7 +149,8 @@ public:
         return true;
     }
 
-    bool AddAddress(quint32 address, quint32 mask, quint32 ifIndex, quint32& context) override
+    bool AddAddress(quint32 address, quint32 mask, quint32 ifIndex, quint32 device,
+                    quint32& context) override
     {
         const int prefix = netconfig::PrefixLength(mask);
         if (prefix < 0)
@@ -158,6 +160,7 @@ public:
         request.ifIndex = ifIndex;
         request.address = address;
         request.prefixLength = std::uint32_t(prefix);
+        request.device = device;
         request.value = g_addressLifetime.load();
         netconfig::HelperReply reply;
         if (!StartHelperIfNeeded() || !CallHelper(request, reply, 5000))

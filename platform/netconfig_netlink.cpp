@@ -7,11 +7,14 @@
 #include <netlink/route/addr.h>
 #include <netlink/route/link.h>
 #include <netlink/route/neighbour.h>
+#include <netlink/route/route.h>
 #include <netlink/socket.h>
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <linux/if.h>
+#include <linux/if_addr.h>
 #include <linux/if_arp.h>
 #include <linux/neighbour.h>
 #include <linux/rtnetlink.h>
@@ -32,6 +35,9 @@ struct AddrDeleter {
 };
 struct RtnlAddrDeleter {
     void operator()(rtnl_addr* address) const { rtnl_addr_put(address); }
+};
+struct RouteDeleter {
+    void operator()(rtnl_route* route) const { rtnl_route_put(route); }
 };
 struct MsgDeleter {
     void operator()(nl_msg* message) const { nlmsg_free(message); }
@@ -216,6 +222,7 @@ int ListLinks(std::vector<LinkInfo>& links)
         }
         info.arpType = rtnl_link_get_arptype(link);
         info.flags = rtnl_link_get_flags(link);
+        info.operState = rtnl_link_get_operstate(link);
         info.wireless = info.arpType == ARPHRD_ETHER && IsWireless(info.name, info.index);
         links.push_back(std::move(info));
     }
@@ -245,6 +252,7 @@ int ListAddresses(std::vector<AddressInfo>& addresses)
         info.prefixLength = std::uint8_t(rtnl_addr_get_prefixlen(address));
         info.flags = rtnl_addr_get_flags(address);
         info.validLifetime = rtnl_addr_get_valid_lifetime(address);
+        info.createStamp = rtnl_addr_get_create_time(address);
         addresses.push_back(info);
     }
     return 0;
@@ -267,6 +275,9 @@ int AddAddress(std::uint32_t ifIndex, std::uint32_t address, std::uint8_t prefix
     // A finite lifetime: should everything of ours be killed, the kernel still removes it.
     rtnl_addr_set_valid_lifetime(request.get(), lifetimeSeconds);
     rtnl_addr_set_preferred_lifetime(request.get(), lifetimeSeconds);
+    // A subnet route would capture all of the PC's traffic to that subnet, and with a wide mask
+    // the traffic of its other routes too.
+    rtnl_addr_set_flags(request.get(), IFA_F_NOPREFIXROUTE);
     return FromLibnl(
         rtnl_addr_add(socket.get(), request.get(), exclusive ? NLM_F_EXCL : NLM_F_REPLACE));
 }
@@ -280,6 +291,58 @@ int DeleteAddress(std::uint32_t ifIndex, std::uint32_t address, std::uint8_t pre
     if (!request)
         return -ENOMEM;
     return FromLibnl(rtnl_addr_delete(socket.get(), request.get(), 0));
+}
+
+namespace
+{
+
+std::unique_ptr<rtnl_route, RouteDeleter>
+BuildHostRoute(std::uint32_t ifIndex, std::uint32_t destination, std::uint32_t source)
+{
+    std::unique_ptr<rtnl_route, RouteDeleter> route(rtnl_route_alloc());
+    const auto target = BuildAddress(destination, 32);
+    const auto from = BuildAddress(source, 32);
+    if (!route || !target || !from)
+        return nullptr;
+    rtnl_route_set_family(route.get(), AF_INET);
+    rtnl_route_set_table(route.get(), RT_TABLE_MAIN);
+    rtnl_route_set_type(route.get(), RTN_UNICAST);
+    rtnl_route_set_scope(route.get(), RT_SCOPE_LINK);
+    rtnl_route_set_protocol(route.get(), RTPROT_STATIC);
+    if (rtnl_route_set_dst(route.get(), target.get()) < 0 ||
+        rtnl_route_set_pref_src(route.get(), from.get()) < 0)
+        return nullptr;
+    rtnl_nexthop* hop = rtnl_route_nh_alloc();
+    if (!hop)
+        return nullptr;
+    rtnl_route_nh_set_ifindex(hop, int(ifIndex));
+    rtnl_route_add_nexthop(route.get(), hop); // the route owns it now
+    return route;
+}
+
+} // namespace
+
+int AddHostRoute(std::uint32_t ifIndex, std::uint32_t destination, std::uint32_t source)
+{
+    Socket socket;
+    if (const int error = Connect(socket); error < 0)
+        return error;
+    const auto route = BuildHostRoute(ifIndex, destination, source);
+    if (!route)
+        return -ENOMEM;
+    // Exclusive: a route somebody configured to that host stays as it is.
+    return FromLibnl(rtnl_route_add(socket.get(), route.get(), NLM_F_EXCL));
+}
+
+int DeleteHostRoute(std::uint32_t ifIndex, std::uint32_t destination, std::uint32_t source)
+{
+    Socket socket;
+    if (const int error = Connect(socket); error < 0)
+        return error;
+    const auto route = BuildHostRoute(ifIndex, destination, source);
+    if (!route)
+        return -ENOMEM;
+    return FromLibnl(rtnl_route_delete(socket.get(), route.get(), 0));
 }
 
 int FlushNeighbours(std::uint32_t ifIndex)
@@ -330,6 +393,12 @@ int ReadNeighbour(std::uint32_t ifIndex, std::uint32_t address, NeighbourInfo& n
     }
     rtnl_neigh_put(entry);
     return 0;
+}
+
+bool IsConnected(const LinkInfo& link)
+{
+    return link.operState == IF_OPER_UP ||
+           (link.operState == IF_OPER_UNKNOWN && (link.flags & IFF_UP) != 0);
 }
 
 bool FindLink(const std::vector<LinkInfo>& links, std::uint32_t ifIndex, LinkInfo& link)

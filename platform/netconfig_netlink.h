@@ -14,10 +14,15 @@ struct LinkInfo {
     std::uint32_t index = 0;
     std::string name;
     std::vector<std::uint8_t> hardwareAddress;
-    unsigned arpType = 0; // ARPHRD_*
-    unsigned flags = 0;   // IFF_*
+    unsigned arpType = 0;       // ARPHRD_*
+    unsigned flags = 0;         // IFF_*
+    std::uint8_t operState = 0; // IF_OPER_*
     bool wireless = false;
 };
+
+// Up with carrier: an adapter without it keeps its addresses but reaches nobody. Adapters that
+// report no operational state (IF_OPER_UNKNOWN) count when they are up.
+bool IsConnected(const LinkInfo& link);
 
 struct AddressInfo {
     std::uint32_t index = 0;
@@ -25,6 +30,8 @@ struct AddressInfo {
     std::uint8_t prefixLength = 0;
     std::uint32_t flags = 0;         // IFA_F_*
     std::uint32_t validLifetime = 0; // seconds; 0xFFFFFFFF is forever
+    std::uint32_t createStamp = 0;   // hundredths of a second since boot; tells apart two
+                                     // addresses that were added one after the other
 };
 
 struct NeighbourInfo {
@@ -41,9 +48,14 @@ int ListAddresses(std::vector<AddressInfo>& addresses);
 
 // exclusive: fail with -EEXIST when the address is there already (never take over an address
 // somebody else configured); otherwise only the lifetimes of an existing address are renewed.
+// The address comes without a subnet route: the caller routes only what it needs through it.
 int AddAddress(std::uint32_t ifIndex, std::uint32_t address, std::uint8_t prefixLength,
                std::uint32_t lifetimeSeconds, bool exclusive);
 int DeleteAddress(std::uint32_t ifIndex, std::uint32_t address, std::uint8_t prefixLength);
+// A /32 route to destination on the interface's link, leaving from source. The kernel removes
+// it by itself when source is deleted or runs out of lifetime.
+int AddHostRoute(std::uint32_t ifIndex, std::uint32_t destination, std::uint32_t source);
+int DeleteHostRoute(std::uint32_t ifIndex, std::uint32_t destination, std::uint32_t source);
 // Deletes the interface's IPv4 neighbour entries, except permanent and no-ARP ones: those
 // were configured by somebody on purpose.
 int FlushNeighbours(std::uint32_t ifIndex);

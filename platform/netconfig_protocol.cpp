@@ -38,6 +38,26 @@ bool IsAllowedTemporaryAddress(std::uint32_t address, std::uint32_t prefixLength
     return true;
 }
 
+bool IsAllowedDevice(std::uint32_t device, std::uint32_t address, std::uint32_t prefixLength,
+                     std::string& why)
+{
+    if (prefixLength > 32) {
+        why = "no such subnet";
+        return false;
+    }
+    const std::uint32_t host = ntohl(device);
+    const std::uint32_t mask = ntohl(MaskFromPrefix(int(prefixLength)));
+    if ((host & mask) != (ntohl(address) & mask)) {
+        why = "the device is outside the address's subnet";
+        return false;
+    }
+    if (device == address || (host & ~mask) == 0 || (host & ~mask) == ~mask) {
+        why = "not a host of the subnet";
+        return false;
+    }
+    return true;
+}
+
 void SetReplyMessage(HelperReply& reply, const std::string& text)
 {
     std::memset(reply.message, 0, sizeof reply.message);

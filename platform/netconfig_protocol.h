@@ -16,7 +16,7 @@ inline constexpr char kHelperProgramName[] = "kelda-netconfig-helper";
 
 enum class HelperOp : std::uint32_t {
     Hello = 1,       // version check; the reply says whether the helper holds its privileges
-    AddAddress,      // ifIndex, address, prefixLength, value = lifetime (s) -> context
+    AddAddress,      // ifIndex, address, prefixLength, device, value = lifetime (s) -> context
     DeleteAddress,   // context (only addresses this helper added)
     ResolveAddress,  // ifIndex, address = target, source (0: the helper picks), value = ms
     ProbeAddress,    // ifIndex, address = candidate, value = ms
@@ -33,6 +33,8 @@ struct HelperRequest {
     std::uint32_t context = 0;
     std::uint32_t value = 0;
     std::uint32_t sequence = 0;
+    // The device a temporary address is for: it alone is routed through that address.
+    std::uint32_t device = 0; // network byte order
 };
 
 struct HelperReply {
@@ -55,6 +57,10 @@ inline constexpr int kMaximumAddresses = 16;
 // /8 and /30, never the subnet's own network or broadcast address. why says what is wrong.
 bool IsAllowedTemporaryAddress(std::uint32_t address, std::uint32_t prefixLength,
                                std::string& why);
+// May the PC route to this device through the temporary address? Only a host of the
+// address's own subnet, other than the address itself and the subnet's network and broadcast.
+bool IsAllowedDevice(std::uint32_t device, std::uint32_t address, std::uint32_t prefixLength,
+                     std::string& why);
 // The candidate range alone, for probes.
 bool IsCandidateAddress(std::uint32_t address);
 

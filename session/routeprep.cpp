@@ -159,7 +159,7 @@ QString CRoutePreparer::AddTempAddress(quint32 ifIndex, const QByteArray& hardwa
 {
     for (int octet = kFirstCandidate; octet <= kLastCandidate && !m_stopped; ++octet) {
         const quint32 candidate = WithLastOctet(device, octet);
-        if (TryCandidate(ifIndex, hardware, candidate, mask) != Candidate::Ours)
+        if (TryCandidate(ifIndex, hardware, candidate, mask, device) != Candidate::Ours)
             continue;
         m_net.FlushNeighbours(ifIndex);
         QByteArray answer;
@@ -181,16 +181,12 @@ QString CRoutePreparer::ScanAdapters(quint32 device, quint32 mask)
         Log(u"ScanAdapters: %1"_qs.arg(m_net.LastError()));
         return QString();
     }
-    for (const SNetAdapter& adapter : adapters) {
-        if (adapter.type != kAdapterTypeEthernet && adapter.type != kAdapterTypeWireless)
-            continue;
-        if (adapter.addresses.isEmpty() || adapter.addresses.first().address == 0)
-            continue;
+    for (const SNetAdapter& adapter : ScanOrder(adapters, m_preferredIfIndex)) {
         QByteArray hardware = adapter.hardwareAddress.left(8);
         hardware.append(8 - hardware.size(), '\0');
         for (int octet = kFirstCandidate; octet <= kLastCandidate && !m_stopped; ++octet) {
             const quint32 candidate = WithLastOctet(device, octet);
-            if (TryCandidate(adapter.index, hardware, candidate, mask) != Candidate::Ours)
+            if (TryCandidate(adapter.index, hardware, candidate, mask, device) != Candidate::Ours)
                 continue;
             if (ArpProbe(device, candidate, adapter.index))
                 return AddressToText(candidate);
@@ -226,19 +222,14 @@ void CRoutePreparer::DeleteTempAddress()
 
 CRoutePreparer::Candidate CRoutePreparer::TryCandidate(quint32 ifIndex,
                                                        const QByteArray& hardware,
-                                                       quint32 candidate, quint32 mask)
+                                                       quint32 candidate, quint32 mask,
+                                                       quint32 device)
 {
     DeleteTempAddress();
     if (m_stopped)
         return Candidate::Failed;
-    quint32 context = 0;
-    if (!m_net.AddAddress(candidate, mask, ifIndex, context)) {
-        Log(u"AddIPAddress %1 failed: %2"_qs.arg(AddressToText(candidate), m_net.LastError()));
-        return Candidate::Failed;
-    }
-    G_dwNTEContext = context;
-    if (!Wait(kAddSettleMs))
-        return Candidate::Failed;
+    // Asked before the address is ours: added first, it would already have announced itself
+    // and disturbed the host that holds it.
     QByteArray owner;
     if (!m_net.CandidateOwner(ifIndex, candidate, owner)) {
         Log(u"ARP %1 failed: %2"_qs.arg(AddressToText(candidate), m_net.LastError()));
@@ -249,7 +240,32 @@ CRoutePreparer::Candidate CRoutePreparer::TryCandidate(quint32 ifIndex,
                                        QString::fromLatin1(owner.toHex(':'))));
         return Candidate::Taken;
     }
+    quint32 context = 0;
+    if (!m_net.AddAddress(candidate, mask, ifIndex, device, context)) {
+        Log(u"AddIPAddress %1 failed: %2"_qs.arg(AddressToText(candidate), m_net.LastError()));
+        return Candidate::Failed;
+    }
+    G_dwNTEContext = context;
+    if (!Wait(kAddSettleMs))
+        return Candidate::Failed;
     return Candidate::Ours;
+}
+
+QList<SNetAdapter> ScanOrder(const QList<SNetAdapter>& adapters, quint32 preferredIfIndex)
+{
+    QList<SNetAdapter> order;
+    for (const SNetAdapter& adapter : adapters) {
+        if (adapter.type != kAdapterTypeEthernet && adapter.type != kAdapterTypeWireless)
+            continue;
+        if (!adapter.connected || adapter.addresses.isEmpty() ||
+            adapter.addresses.first().address == 0)
+            continue;
+        if (preferredIfIndex != 0 && adapter.index == preferredIfIndex)
+            order.prepend(adapter);
+        else
+            order.append(adapter);
+    }
+    return order;
 }
 
 bool CRoutePreparer::Wait(unsigned ms)

@@ -38,6 +38,9 @@ public:
 
     QString PrepareRoute(const QString& deviceAddress, const QString& deviceMask);
 
+    // The adapter the device was heard on (0: unknown). ScanAdapters asks it first.
+    void PreferAdapter(quint32 ifIndex) { m_preferredIfIndex = ifIndex; }
+
     void ReadAdapter(quint32 ifIndex);
     QString PickLocalAddress(quint32 ifIndex, quint32 device, quint32 mask);
     QString AddTempAddress(quint32 ifIndex, const QByteArray& hardware, quint32 device,
@@ -55,12 +58,17 @@ private:
 
     QString Prepare(const QString& deviceAddress, const QString& deviceMask);
     Candidate TryCandidate(quint32 ifIndex, const QByteArray& hardware, quint32 candidate,
-                           quint32 mask);
+                           quint32 mask, quint32 device);
     bool Wait(unsigned ms);
     void Log(const QString& line);
 
     INetConfig& m_net;
     SAdapterDetails& m_adapter;
     LogSink m_log;
+    quint32 m_preferredIfIndex = 0;
     bool m_stopped = false;
 };
+
+// The adapters ScanAdapters may try, in the order it tries them: Ethernet and 802.11 adapters
+// that are connected and have an address, the preferred one first, the others in list order.
+QList<SNetAdapter> ScanOrder(const QList<SNetAdapter>& adapters, quint32 preferredIfIndex);

@@ -4,11 +4,12 @@
 
 CRouteWorker::CRouteWorker(std::shared_ptr<INetConfig> net, SAdapterDetails& adapter,
                            CRoutePreparer::LogSink log, QString strID, QString strAPIP,
-                           QString strAPSubnet)
+                           QString strAPSubnet, quint32 preferredIfIndex)
     : m_net(std::move(net)), m_preparer(*m_net, adapter, std::move(log)),
       m_strID(std::move(strID)), m_strAPIP(std::move(strAPIP)),
       m_strAPSubnet(std::move(strAPSubnet))
 {
+    m_preparer.PreferAdapter(preferredIfIndex);
 }
 
 CRouteWorker::~CRouteWorker()

@@ -14,7 +14,7 @@ class CRouteWorker {
 public:
     CRouteWorker(std::shared_ptr<INetConfig> net, SAdapterDetails& adapter,
                  CRoutePreparer::LogSink log, QString strID, QString strAPIP,
-                 QString strAPSubnet);
+                 QString strAPSubnet, quint32 preferredIfIndex = 0);
     CRouteWorker(const CRouteWorker&) = delete;
     CRouteWorker& operator=(const CRouteWorker&) = delete;
     ~CRouteWorker();

@@ -308,8 +308,9 @@ void CWEBManager::OnClose(int error)
 void CWEBManager::StartRouteWorker(const _STRU_WEB_DATA& record)
 {
     m_workerConsole = record.dwConsole;
-    m_worker = std::make_unique<CRouteWorker>(m_net, m_adapter, LogLine, record.strID,
-                                              record.strAPIP, record.strAPSubnet);
+    m_worker =
+        std::make_unique<CRouteWorker>(m_net, m_adapter, LogLine, record.strID, record.strAPIP,
+                                       record.strAPSubnet, G_mdwInterfaceIndex);
     if (!m_worker->Start()) {
         m_worker.reset();
         WriteLog("Route preparation: no thread");

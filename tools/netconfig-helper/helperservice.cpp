@@ -60,6 +60,11 @@ HelperReply ArpReply(const netconfig::ArpResult& result)
 
 HelperReply CHelperService::Handle(const HelperRequest& request)
 {
+    return Handle(request, Clock::now());
+}
+
+HelperReply CHelperService::Handle(const HelperRequest& request, Clock::time_point now)
+{
     if (request.version != netconfig::kHelperProtocolVersion)
         return Refuse(EPROTO, "refused: protocol version " + std::to_string(request.version));
     if (request.op == std::uint32_t(HelperOp::Hello)) {
@@ -75,9 +80,14 @@ HelperReply CHelperService::Handle(const HelperRequest& request)
     }
     if (!m_privileged)
         return Refuse(EPERM, "the privileged helper lacks CAP_NET_ADMIN and CAP_NET_RAW");
-    switch (HelperOp(request.op)) {
-    case HelperOp::AddAddress: return Add(request);
-    case HelperOp::DeleteAddress: return Delete(request);
+    const HelperOp op = HelperOp(request.op);
+    if ((op == HelperOp::ResolveAddress || op == HelperOp::ProbeAddress ||
+         op == HelperOp::FlushNeighbours) &&
+        !TakeNetworkRequest(now))
+        return Refuse(EBUSY, "refused: too many ARP and flush requests; try again shortly");
+    switch (op) {
+    case HelperOp::AddAddress: return Add(request, now);
+    case HelperOp::DeleteAddress: return Delete(request, now);
     case HelperOp::ResolveAddress: return Resolve(request);
     case HelperOp::ProbeAddress: return Probe(request);
     case HelperOp::FlushNeighbours: return Flush(request);
@@ -85,13 +95,16 @@ HelperReply CHelperService::Handle(const HelperRequest& request)
     }
 }
 
-HelperReply CHelperService::Add(const HelperRequest& request)
+HelperReply CHelperService::Add(const HelperRequest& request, Clock::time_point now)
 {
     std::string why;
     const std::string address = netconfig::AddressText(request.address);
     if (!netconfig::IsAllowedTemporaryAddress(request.address, request.prefixLength, why))
         return Refuse(EINVAL, "refused " + address + "/" + std::to_string(request.prefixLength) +
                                   ": " + why);
+    if (!netconfig::IsAllowedDevice(request.device, request.address, request.prefixLength, why))
+        return Refuse(EINVAL, "refused a route to " + netconfig::AddressText(request.device) +
+                                  " from " + address + ": " + why);
     netconfig::LinkInfo link;
     HelperReply refusal;
     if (!EthernetLink(request.ifIndex, link, refusal))
@@ -106,15 +119,40 @@ HelperReply CHelperService::Add(const HelperRequest& request)
         error < 0)
         return Refuse(-error, "cannot add " + address + " on " + link.name + ": " +
                                   netconfig::ErrorText(error));
+    // What tells our address from one added after it later on; unknown, it could never be
+    // removed again, so it is not kept.
+    bool stamped = false;
+    std::uint32_t createStamp = 0;
+    std::vector<netconfig::AddressInfo> present;
+    if (netconfig::ListAddresses(present) == 0) {
+        for (const netconfig::AddressInfo& info : present) {
+            if (info.index == request.ifIndex && info.address == request.address) {
+                createStamp = info.createStamp;
+                stamped = true;
+            }
+        }
+    }
+    if (!stamped) {
+        netconfig::DeleteAddress(request.ifIndex, request.address, prefix);
+        return Refuse(EIO, "cannot read back " + address + " on " + link.name);
+    }
+    if (const int error = netconfig::AddHostRoute(request.ifIndex, request.device, request.address);
+        error < 0) {
+        netconfig::DeleteAddress(request.ifIndex, request.address, prefix);
+        return Refuse(-error, "cannot route " + netconfig::AddressText(request.device) +
+                                  " through " + address + " on " + link.name + ": " +
+                                  netconfig::ErrorText(error));
+    }
     const std::uint32_t context = m_nextContext++;
-    m_added.push_back({context, request.ifIndex, request.address, prefix, lifetime,
-                       Clock::now() + std::chrono::seconds(lifetime / 3)});
+    m_added.push_back({context, request.ifIndex, request.address, prefix, request.device, lifetime,
+                       createStamp, now + std::chrono::seconds(lifetime / 3),
+                       now + std::chrono::seconds(lifetime)});
     HelperReply reply;
     reply.context = context;
     return reply;
 }
 
-HelperReply CHelperService::Delete(const HelperRequest& request)
+HelperReply CHelperService::Delete(const HelperRequest& request, Clock::time_point now)
 {
     const auto it = std::find_if(m_added.begin(), m_added.end(), [&](const SAdded& added) {
         return added.context == request.context;
@@ -123,6 +161,12 @@ HelperReply CHelperService::Delete(const HelperRequest& request)
         return Refuse(EINVAL, "refused: not an address this helper added");
     const SAdded added = *it;
     m_added.erase(it);
+    std::vector<netconfig::AddressInfo> present;
+    if (const int error = netconfig::ListAddresses(present); error < 0)
+        return Refuse(-error, "cannot list the addresses: " + netconfig::ErrorText(error));
+    if (!StillOurs(added, now, present))
+        return HelperReply{}; // gone already; what may stand there now is not ours
+    netconfig::DeleteHostRoute(added.ifIndex, added.device, added.address);
     const int error = netconfig::DeleteAddress(added.ifIndex, added.address, added.prefixLength);
     // Gone already (the adapter went away, or its lifetime ran out): deleted all the same.
     if (error < 0 && error != -EADDRNOTAVAIL && error != -ENOENT && error != -ENODEV)
@@ -204,15 +248,13 @@ void CHelperService::RenewDue(Clock::time_point now)
             ++it;
             continue;
         }
-        const bool there = std::any_of(present.begin(), present.end(), [&](const auto& info) {
-            return info.index == it->ifIndex && info.address == it->address &&
-                   info.prefixLength == it->prefixLength;
-        });
-        if (!there) {
+        if (!StillOurs(*it, now, present)) {
             it = m_added.erase(it);
             continue;
         }
-        netconfig::AddAddress(it->ifIndex, it->address, it->prefixLength, it->lifetime, false);
+        if (netconfig::AddAddress(it->ifIndex, it->address, it->prefixLength, it->lifetime,
+                                  false) == 0)
+            it->expiresAt = now + std::chrono::seconds(it->lifetime);
         it->renewAt = now + std::chrono::seconds(it->lifetime / 3);
         ++it;
     }
@@ -230,9 +272,43 @@ int CHelperService::MillisecondsToNextRenewal(Clock::time_point now) const
     return int(std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count()) + 1;
 }
 
-void CHelperService::DeleteAll()
+void CHelperService::DeleteAll(Clock::time_point now)
 {
-    for (const SAdded& added : m_added)
-        netconfig::DeleteAddress(added.ifIndex, added.address, added.prefixLength);
+    std::vector<netconfig::AddressInfo> present;
+    if (netconfig::ListAddresses(present) == 0) {
+        for (const SAdded& added : m_added) {
+            if (!StillOurs(added, now, present))
+                continue;
+            netconfig::DeleteHostRoute(added.ifIndex, added.device, added.address);
+            netconfig::DeleteAddress(added.ifIndex, added.address, added.prefixLength);
+        }
+    }
     m_added.clear();
+}
+
+bool CHelperService::StillOurs(const SAdded& added, Clock::time_point now,
+                               const std::vector<netconfig::AddressInfo>& present) const
+{
+    // The kernel may not have run its expiry yet: by our clock the address is gone.
+    if (now >= added.expiresAt)
+        return false;
+    return std::any_of(present.begin(), present.end(), [&](const netconfig::AddressInfo& info) {
+        return info.index == added.ifIndex && info.address == added.address &&
+               info.prefixLength == added.prefixLength && info.createStamp == added.createStamp;
+    });
+}
+
+bool CHelperService::TakeNetworkRequest(Clock::time_point now)
+{
+    if (m_tokensAt != Clock::time_point{} && now > m_tokensAt) {
+        const double seconds = std::chrono::duration<double>(now - m_tokensAt).count();
+        m_requestTokens =
+            std::min(kNetworkRequestBurst, m_requestTokens + seconds * kNetworkRequestsPerSecond);
+    }
+    if (m_tokensAt == Clock::time_point{} || now > m_tokensAt)
+        m_tokensAt = now;
+    if (m_requestTokens < 1)
+        return false;
+    m_requestTokens -= 1;
+    return true;
 }

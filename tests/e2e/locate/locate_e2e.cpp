@@ -18,6 +18,7 @@
 #include "protocol/diaglog.h"
 #include "protocol/statusvalues.h"
 #include "protocol/tarndlg.h"
+#include "platform/netconfig_netlink.h"
 #include "tests/e2e/support/wizardrun.h"
 
 #include <QApplication>
@@ -35,6 +36,8 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <net/if.h>
+#include <set>
 
 namespace
 {
@@ -147,6 +150,7 @@ private slots:
     void closeDuringScanSendsNothing();
     void twoDevicesInOrderOfFirstAnswer();
     void noDevice();
+    void connectThroughTheAdapterThatHeardIt();
 
 private:
     bool WaitForScanEnd(int ms = 10'000)
@@ -424,6 +428,99 @@ void TestLocateEndToEnd::noDevice()
     QTest::mouseClick(G_pSearchDlg->DeviceList()->viewport(), Qt::LeftButton, {}, QPoint(50, 10));
     QVERIFY(!G_pSearchDlg->ConnectButton()->isEnabled());
     Save(Screen(m_frame.get()), u"locate_not_found"_qs);
+}
+
+namespace
+{
+
+// Every address that appears on any adapter while it runs, as "adapter address/prefix".
+class CAddressWatch : public QObject
+{
+public:
+    CAddressWatch() : m_before(Now())
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            for (const QString& entry : Now()) {
+                if (!m_before.contains(entry))
+                    added.insert(entry);
+            }
+        });
+        m_timer.start(20);
+    }
+
+    std::set<QString> added;
+
+private:
+    static QSet<QString> Now()
+    {
+        std::vector<netconfig::LinkInfo> links;
+        std::vector<netconfig::AddressInfo> addresses;
+        netconfig::ListLinks(links);
+        netconfig::ListAddresses(addresses);
+        QSet<QString> entries;
+        for (const auto& address : addresses) {
+            netconfig::LinkInfo link;
+            netconfig::FindLink(links, address.index, link);
+            entries.insert(QString::fromStdString(link.name + ' ' +
+                                                  netconfig::AddressText(address.address)) +
+                           u'/' + QString::number(address.prefixLength));
+        }
+        return entries;
+    }
+
+    QSet<QString> m_before;
+    QTimer m_timer;
+};
+
+QStringList Routes()
+{
+    return QString::fromLatin1(Run(u"ip"_qs, {u"-4"_qs, u"route"_qs, u"show"_qs}))
+        .split(u'\n', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+// Run on PCs whose adapter lists differ; connect_time.py compares the times they write.
+void TestLocateEndToEnd::connectThroughTheAdapterThatHeardIt()
+{
+    QVERIFY(WaitForScanEnd());
+    const QString deviceLink = Env("KELDA_PC_DEVICE_IF");
+    QCOMPARE(G_mAPList.size(), 1);
+    QCOMPARE(G_mAPList.first().dwInterfaceIndex, if_nametoindex(deviceLink.toLatin1().constData()));
+
+    const QStringList routesBefore = Routes();
+    CAddressWatch addresses;
+    CWatcher watcher(m_frame.get());
+    QElapsedTimer connectTime;
+    connectTime.start();
+    Connect(watcher);
+    const qint64 ms = connectTime.elapsed();
+    CheckSummaryShows(1);
+
+    // One address, on the adapter that heard the device; the routing table gains the route to
+    // the device alone, from that address.
+    const QString prefix = DeviceEnv("IP", 1).section(u'.', 0, 2) + u'.';
+    const QString temporary = prefix + u"241"_qs;
+    QStringList added(addresses.added.begin(), addresses.added.end());
+    qInfo("addresses added during the connect: %s", qPrintable(added.join(u", "_qs)));
+    QCOMPARE(added, QStringList{deviceLink + u' ' + temporary + u"/24"_qs});
+    QStringList gained = Routes();
+    for (const QString& route : routesBefore)
+        QVERIFY2(gained.removeAll(route) == 1, qPrintable(route));
+    QCOMPARE(gained.size(), 1);
+    QVERIFY2(gained.first().startsWith(DeviceEnv("IP", 1) + u" dev "_qs + deviceLink + u' ') &&
+                 gained.first().contains(u"src "_qs + temporary),
+             qPrintable(gained.first()));
+    for (const SimRecord& record : ReadRecords(1)) {
+        if (record.kind == "tcp")
+            QVERIFY2(record.source.startsWith(temporary.toLatin1()), record.source.constData());
+    }
+
+    QFile times(Env("KELDA_CONNECT_TIME_FILE"));
+    if (!times.fileName().isEmpty() && times.open(QIODevice::WriteOnly))
+        times.write(QByteArray::number(ms));
+    m_frame.reset();
+    QCOMPARE(Routes(), routesBefore);
 }
 
 int main(int argc, char* argv[])

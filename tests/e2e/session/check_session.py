@@ -229,10 +229,10 @@ def helper_over_stdin(command, preexec=None):
 
 
 def exchange(ours, op, ifindex=0, address="0.0.0.0", source="0.0.0.0", prefix=0, context=0,
-             value=0, sequence=1):
-    ip = struct.unpack("=I", socket.inet_aton(address))[0]
-    src = struct.unpack("=I", socket.inet_aton(source))[0]
-    ours.send(REQUEST.pack(op, 2, ifindex, ip, src, prefix, context, value, sequence))
+             value=0, sequence=1, device="192.168.77.10"):
+    ip, src, dev = (struct.unpack("=I", socket.inet_aton(a))[0]
+                    for a in (address, source, device))
+    ours.send(REQUEST.pack(op, 2, ifindex, ip, src, prefix, context, value, sequence, dev))
     error, context, _, _, _, message, answered_sequence = REPLY.unpack(ours.recv(1024))
     return error, context, message.split(b"\0", 1)[0].decode(), answered_sequence
 
@@ -591,7 +591,7 @@ def mode_same_no_privilege(driver_path, _helper):
 
 
 # The helper's wire format, written out here independently of the C++ headers.
-REQUEST = struct.Struct("=9I")
+REQUEST = struct.Struct("=10I")
 REPLY = struct.Struct("=iII8sI200sI")
 
 
@@ -615,9 +615,19 @@ def mode_helper_policy(_driver, helper_path):
     check(error != 0 and "neither Ethernet" in message, "refuses the loopback: " + message)
     error, _, message = ask(2, eth, "192.168.77.241", prefix=32, value=60)
     check(error != 0, "refuses a /32: " + message)
-    error, context, _ = ask(2, eth, "192.168.77.241", prefix=24, value=60)
-    check(error == 0 and context != 0, "adds 192.168.77.241/24")
-    check([a for _, a, _ in candidates_on_pc()] == ["192.168.77.241/24"], "it is there")
+    for device in ("10.0.0.5", "192.168.77.0", "192.168.77.241"):
+        error, _, message = ask(2, eth, "192.168.77.241", prefix=24, value=60, device=device)
+        check(error != 0 and "refused a route" in message,
+              "refuses a route to %s: %s" % (device, message))
+    routes = subprocess.check_output(["ip", "-4", "route", "show"], text=True).splitlines()
+    error, context, _ = ask(2, eth, "192.168.77.241", prefix=8, value=60)
+    check(error == 0 and context != 0, "adds 192.168.77.241/8")
+    check([a for _, a, _ in candidates_on_pc()] == ["192.168.77.241/8"], "it is there")
+    gained = [r for r in subprocess.check_output(["ip", "-4", "route", "show"],
+                                                 text=True).splitlines() if r not in routes]
+    check(len(gained) == 1 and gained[0].startswith("192.168.77.10 dev ")
+          and "src 192.168.77.241" in gained[0],
+          "the wide mask routes the device alone: %s" % gained)
     error, _, message = ask(3, context=context + 7)
     check(error != 0 and "not an address this helper added" in message,
           "refuses to delete what it did not add")
@@ -631,6 +641,10 @@ def mode_helper_policy(_driver, helper_path):
               "refuses to run on any other standard input")
     ours.send(b"short")
     check(REPLY.unpack(ours.recv(1024))[0] != 0, "refuses a malformed request")
+    refusals = [ask(6, eth)[2] for _ in range(60)]
+    busy = [m for m in refusals if "too many" in m]
+    check(len(busy) >= 15 and not any("too many" in m for m in refusals[:38]),
+          "flushes are limited in rate (%d of 60 refused)" % len(busy))
     ours.close()
     check(helper.wait(10) == 0, "ends when its socket closes")
     check(not candidates_on_pc(), "and removes what it added")

@@ -80,6 +80,7 @@ inline QJsonObject State(int device = 1)
 struct SimRecord {
     QByteArray kind; // "udp" or "tcp"
     double time = 0;
+    QByteArray source; // the sender's address and port
     QByteArray data;
 };
 
@@ -103,7 +104,7 @@ inline QList<SimRecord> ReadRecords(int device = 1)
         const qsizetype length = fields[6].toLongLong();
         if (end + 1 + length + 1 > blob.size())
             break;
-        records.append({fields[2], fields[3].toDouble(), blob.mid(end + 1, length)});
+        records.append({fields[2], fields[3].toDouble(), fields[4], blob.mid(end + 1, length)});
         pos = end + 1 + length + 1;
     }
     return records;

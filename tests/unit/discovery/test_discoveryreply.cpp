@@ -169,13 +169,15 @@ void TestDiscoveryReply::sameDeviceIsListedOnce()
 {
     QFETCH(QByteArray, secondMAC);
     QList<_STRU_AP_INFO> devices;
-    QVERIFY(AcceptDiscoveryReply(MakeReply(), devices));
+    QVERIFY(AcceptDiscoveryReply(MakeReply(), devices, 3));
     ReplyFields second;
     second.mac = secondMAC;
     second.ip = "192.168.77.99";
-    QVERIFY(!AcceptDiscoveryReply(MakeReply(second), devices));
+    // Heard again on another adapter: the first adapter stays the one to ask.
+    QVERIFY(!AcceptDiscoveryReply(MakeReply(second), devices, 5));
     QCOMPARE(devices.size(), 1);
     QCOMPARE(devices.first().strIP, u"192.168.77.10"_qs);
+    QCOMPARE(devices.first().dwInterfaceIndex, 3u);
 }
 
 void TestDiscoveryReply::devicesKeepTheirOrderOfArrival()

@@ -12,7 +12,11 @@
 #include <QUdpSocket>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 // These tests open the real discovery port. They run only inside the private namespace the
 // test wrapper makes, where a broadcast cannot leave the machine.
@@ -34,6 +38,7 @@ private slots:
     void outOfBandAndCloseOnlyMark();
     void scanPacesItsSendsInRealTime();
     void destructionStopsTheTimerFirst();
+    void arrivalInterfaceNeedsWholePacketInfo();
 
 private:
     // Every send asks for the adapters once, so counting the calls counts the sends.
@@ -127,7 +132,8 @@ void TestUDPManager::systemAdaptersAreReadForReal()
     QVERIFY(ip(u"link set kd0 up"_qs));
     QCOMPARE(ListDiscoveryAdapters(), std::vector<int>()); // up, but its peer is not: no carrier
     QVERIFY(ip(u"link set kd1 up"_qs));
-    QCOMPARE(ListDiscoveryAdapters(), std::vector<int>{index}); // kd1 has no IPv4 address
+    // The carrier follows the peer asynchronously (the kernel's link watch).
+    QTRY_COMPARE(ListDiscoveryAdapters(), std::vector<int>{index}); // kd1 has no IPv4 address
     QVERIFY(ip(u"link set kd0 down"_qs));
     QCOMPARE(ListDiscoveryAdapters(), std::vector<int>());
     QVERIFY(ip(u"link del kd0"_qs));
@@ -183,6 +189,9 @@ void TestUDPManager::repliesAreListed()
     QCOMPARE(G_mAPList[0].strMAC, u"00:1A:2B:3C:4D:5E"_qs);
     QCOMPARE(G_mAPList[1].strMAC, u"0A:0B:0C:0D:0E:0F"_qs);
     QCOMPARE(G_mAPList[1].strModel, u"QZ-8061Tr"_qs);
+    // Both came in over the loopback: that is the adapter the route worker will ask first.
+    QCOMPARE(G_mAPList[0].dwInterfaceIndex, if_nametoindex("lo"));
+    QCOMPARE(G_mAPList[1].dwInterfaceIndex, if_nametoindex("lo"));
     QVERIFY(manager->IsOpen());
     QCOMPARE(manager->State(), 0);
 }
@@ -282,6 +291,35 @@ void TestUDPManager::destructionStopsTheTimerFirst()
     QVERIFY(!G_pUDPManager);
     QVERIFY(G_mUDPQueue.isEmpty());
     QVERIFY(G_mAPList.isEmpty());
+}
+
+void TestUDPManager::arrivalInterfaceNeedsWholePacketInfo()
+{
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int)) + CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    msghdr message{};
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    // Another option's data first: the packet info is found behind it.
+    cmsghdr* header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = IPPROTO_IP;
+    header->cmsg_type = IP_TTL;
+    header->cmsg_len = CMSG_LEN(sizeof(int));
+    header = CMSG_NXTHDR(&message, header);
+    header->cmsg_level = IPPROTO_IP;
+    header->cmsg_type = IP_PKTINFO;
+    header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info{};
+    info.ipi_ifindex = 7;
+    std::memcpy(CMSG_DATA(header), &info, sizeof info);
+    QCOMPARE(ArrivalInterface(message), 7u);
+
+    message.msg_flags = MSG_CTRUNC;
+    QCOMPARE(ArrivalInterface(message), 0u);
+    message.msg_flags = 0;
+    header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo) - 4);
+    QCOMPARE(ArrivalInterface(message), 0u);
+    message.msg_controllen = 0;
+    QCOMPARE(ArrivalInterface(message), 0u);
 }
 
 QTEST_GUILESS_MAIN(TestUDPManager)

@@ -76,6 +76,9 @@ private slots:
     void conflictAndAnswerRules();
     void helperPolicy_data();
     void helperPolicy();
+    void deviceRoutePolicy_data();
+    void deviceRoutePolicy();
+    void networkRequestsAreLimitedInRate();
     void prefixAndMask();
     void textToAddressIsStrict();
     void unprivilegedHelperRefusesEverything();
@@ -88,6 +91,8 @@ private slots:
     void flushKeepsPermanentEntries();
     void arpResolvesAndProbes();
     void helperServiceRenewsOnlyWhatIsStillThere();
+    void temporaryAddressRoutesOnlyTheDevice();
+    void helperNeverTouchesAnAddressItDidNotAdd();
     void helperOverItsSocket();
     void withoutHelperAddingFailsAndArpUsesTheKernel();
 
@@ -215,6 +220,67 @@ void TestNetConfig::helperPolicy()
     QCOMPARE(why.empty(), allowed);
 }
 
+void TestNetConfig::deviceRoutePolicy_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("prefix");
+    QTest::addColumn<bool>("allowed");
+    QTest::newRow("host of the subnet")
+        << u"192.168.77.10"_qs << u"192.168.77.241"_qs << 24 << true;
+    QTest::newRow("wide mask, far host") << u"10.200.3.4"_qs << u"10.1.2.241"_qs << 8 << true;
+    QTest::newRow("outside the subnet")
+        << u"192.168.78.10"_qs << u"192.168.77.241"_qs << 24 << false;
+    QTest::newRow("a VPN's host beside a /24")
+        << u"10.0.0.5"_qs << u"192.168.77.241"_qs << 24 << false;
+    QTest::newRow("the address itself")
+        << u"192.168.77.241"_qs << u"192.168.77.241"_qs << 24 << false;
+    QTest::newRow("network") << u"192.168.77.0"_qs << u"192.168.77.241"_qs << 24 << false;
+    QTest::newRow("broadcast") << u"192.168.77.255"_qs << u"192.168.77.241"_qs << 24 << false;
+    QTest::newRow("none given") << u"0.0.0.0"_qs << u"192.168.77.241"_qs << 24 << false;
+}
+
+void TestNetConfig::deviceRoutePolicy()
+{
+    QFETCH(QString, device);
+    QFETCH(QString, address);
+    QFETCH(int, prefix);
+    QFETCH(bool, allowed);
+    std::string why;
+    QCOMPARE(netconfig::IsAllowedDevice(Ip(device.toLatin1().constData()),
+                                        Ip(address.toLatin1().constData()), std::uint32_t(prefix),
+                                        why),
+             allowed);
+    QCOMPARE(why.empty(), allowed);
+}
+
+void TestNetConfig::networkRequestsAreLimitedInRate()
+{
+    // The loopback is refused for what it is; the limit answers before that, with EBUSY.
+    CHelperService service(true);
+    netconfig::HelperRequest flush;
+    flush.op = std::uint32_t(netconfig::HelperOp::FlushNeighbours);
+    flush.ifIndex = if_nametoindex("lo");
+    netconfig::HelperRequest probe = flush;
+    probe.op = std::uint32_t(netconfig::HelperOp::ProbeAddress);
+    probe.address = Ip("192.168.77.241");
+    const auto start = CHelperService::Clock::now();
+    int served = 0;
+    for (int i = 0; i < 100 && service.Handle(i % 2 ? flush : probe, start).error != EBUSY; ++i)
+        ++served;
+    QCOMPARE(served, 40);
+    // A connect's worth comes back within seconds; the rest of the requests are not limited.
+    netconfig::HelperRequest remove;
+    remove.op = std::uint32_t(netconfig::HelperOp::DeleteAddress);
+    QCOMPARE(service.Handle(remove, start).error, EINVAL);
+    const auto later = start + std::chrono::seconds(1);
+    served = 0;
+    for (int i = 0; i < 100 && service.Handle(flush, later).error != EBUSY; ++i)
+        ++served;
+    QCOMPARE(served, 10);
+    QCOMPARE(service.Handle(flush, start + std::chrono::seconds(60)).error, EINVAL);
+}
+
 void TestNetConfig::prefixAndMask()
 {
     QCOMPARE(netconfig::PrefixLength(Ip("255.255.255.0")), 24);
@@ -262,7 +328,8 @@ void TestNetConfig::init()
     static const QList<QByteArray> needLinks = {
         "routeLookupGivesTheMatchedPrefix", "adapterListTypesAndAddresses",
         "addressesAreExclusiveAndFinite", "flushKeepsPermanentEntries", "arpResolvesAndProbes",
-        "helperServiceRenewsOnlyWhatIsStillThere", "helperOverItsSocket",
+        "helperServiceRenewsOnlyWhatIsStillThere", "temporaryAddressRoutesOnlyTheDevice",
+        "helperNeverTouchesAnAddressItDidNotAdd", "helperOverItsSocket",
         "withoutHelperAddingFailsAndArpUsesTheKernel"};
     if (!needLinks.contains(name))
         return;
@@ -317,6 +384,8 @@ void TestNetConfig::routeLookupGivesTheMatchedPrefix()
 void TestNetConfig::adapterListTypesAndAddresses()
 {
     QVERIFY(Run(u"ip addr add 10.79.0.1/16 dev kva"_qs));
+    // kvd is down (its peer is up): its address stays. The loopback reports no state at all.
+    QVERIFY(Run(u"ip addr add 10.80.0.1/24 dev kvd"_qs));
     const bool tunnel = Run(u"ip tuntap add ktun mode tun"_qs);
     const auto net = CreateSystemNetConfig(QString());
     QList<SNetAdapter> adapters;
@@ -330,6 +399,12 @@ void TestNetConfig::adapterListTypesAndAddresses()
     QCOMPARE(kva.index, m_a);
     QCOMPARE(kva.hardwareAddress.size(), 6);
     QVERIFY(!kva.dhcpEnabled);
+    QVERIFY(kva.connected);
+    QVERIFY(byName.value(u"lo"_qs).connected);
+    QVERIFY(!byName.value(u"kvc"_qs).connected);
+    const SNetAdapter down = byName.value(u"kvd"_qs);
+    QVERIFY(!down.connected);
+    QCOMPARE(AddressToText(down.addresses.first().address), u"10.80.0.1"_qs);
     QCOMPARE(kva.addresses.size(), 2);
     QCOMPARE(AddressToText(kva.addresses.at(0).address), u"10.77.0.1"_qs);
     QCOMPARE(AddressToText(kva.addresses.at(0).mask), u"255.255.255.0"_qs);
@@ -405,10 +480,12 @@ void TestNetConfig::helperServiceRenewsOnlyWhatIsStillThere()
     add.ifIndex = m_a;
     add.address = Ip("10.77.0.241");
     add.prefixLength = 24;
+    add.device = Ip("10.77.0.2");
     add.value = 30;
     const auto added = service.Handle(add);
     QCOMPARE(added.error, 0);
     add.address = Ip("10.77.0.242");
+    add.device = Ip("10.77.0.3");
     QCOMPARE(service.Handle(add).error, 0);
     QCOMPARE(service.AddressCount(), size_t(2));
     const auto now = CHelperService::Clock::now();
@@ -435,6 +512,96 @@ void TestNetConfig::helperServiceRenewsOnlyWhatIsStillThere()
     QCOMPARE(service.Handle(remove).error, EINVAL);
 }
 
+void TestNetConfig::temporaryAddressRoutesOnlyTheDevice()
+{
+    const QString before = RunOutput(u"ip -4 route show"_qs);
+    CHelperService service(true);
+    netconfig::HelperRequest add;
+    add.op = std::uint32_t(netconfig::HelperOp::AddAddress);
+    add.ifIndex = m_a;
+    add.address = Ip("172.20.0.241");
+    add.prefixLength = 8; // a device that reports 255.0.0.0
+    add.device = Ip("172.20.0.10");
+    add.value = 30;
+    const auto added = service.Handle(add);
+    QCOMPARE(added.error, 0);
+    QStringList gained = RunOutput(u"ip -4 route show"_qs).split(u'\n', Qt::SkipEmptyParts);
+    for (const QString& line : before.split(u'\n', Qt::SkipEmptyParts))
+        gained.removeAll(line);
+    QCOMPARE(gained.size(), 1);
+    QVERIFY2(gained.first().startsWith(u"172.20.0.10 dev kva "_qs) &&
+                 gained.first().contains(u"src 172.20.0.241"_qs),
+             qPrintable(gained.first()));
+    std::uint8_t prefix = 0;
+    std::uint32_t index = 0;
+    QCOMPARE(netconfig::LookupRoute(Ip("172.20.0.10"), prefix, index), 0);
+    QCOMPARE(prefix, 32);
+    QCOMPARE(index, m_a);
+    QVERIFY(netconfig::LookupRoute(Ip("172.21.0.1"), prefix, index) < 0);
+
+    // The kernel takes the route along with the address (as when its lifetime runs out); the
+    // helper then has nothing left to delete.
+    QVERIFY(Run(u"ip addr del 172.20.0.241/8 dev kva"_qs));
+    QCOMPARE(RunOutput(u"ip -4 route show"_qs), before);
+    netconfig::HelperRequest remove;
+    remove.op = std::uint32_t(netconfig::HelperOp::DeleteAddress);
+    remove.context = added.context;
+    QCOMPARE(service.Handle(remove).error, 0);
+
+    remove.context = service.Handle(add).context;
+    QVERIFY(remove.context != 0);
+    QCOMPARE(service.Handle(remove).error, 0);
+    QCOMPARE(RunOutput(u"ip -4 route show"_qs), before);
+    QVERIFY(!HasAddress(m_a, Ip("172.20.0.241")));
+
+    // A route to the device that somebody configured stays theirs: no address is left behind.
+    QVERIFY(Run(u"ip route add 172.20.0.10 dev kva"_qs));
+    QCOMPARE(service.Handle(add).error, EEXIST);
+    QVERIFY(!HasAddress(m_a, Ip("172.20.0.241")));
+    QCOMPARE(service.AddressCount(), size_t(0));
+}
+
+void TestNetConfig::helperNeverTouchesAnAddressItDidNotAdd()
+{
+    CHelperService service(true);
+    const auto start = CHelperService::Clock::now();
+    netconfig::HelperRequest add;
+    add.op = std::uint32_t(netconfig::HelperOp::AddAddress);
+    add.ifIndex = m_a;
+    add.prefixLength = 24;
+    add.value = 30;
+    add.address = Ip("10.77.0.241");
+    add.device = Ip("10.77.0.2");
+    QCOMPARE(service.Handle(add, start).error, 0);
+    // Somebody replaces ours with their own, permanent address: renewal leaves it alone.
+    QVERIFY(Run(u"ip addr del 10.77.0.241/24 dev kva && sleep 0.05 && "
+                "ip addr add 10.77.0.241/24 dev kva"_qs));
+    service.RenewDue(start + std::chrono::seconds(11));
+    QCOMPARE(service.AddressCount(), size_t(0));
+    std::uint32_t lifetime = 0;
+    QVERIFY(HasAddress(m_a, Ip("10.77.0.241"), &lifetime));
+    QCOMPARE(lifetime, 0xFFFFFFFFu);
+
+    // Held up (stopped) past the lifetime: by then the kernel has removed ours, so whatever
+    // stands there is not ours to renew or delete, at exit or on request.
+    add.address = Ip("10.77.0.242");
+    add.device = Ip("10.77.0.3");
+    QCOMPARE(service.Handle(add, start).error, 0);
+    add.address = Ip("10.77.0.243");
+    add.device = Ip("10.77.0.4");
+    const auto third = service.Handle(add, start);
+    QCOMPARE(third.error, 0);
+    const auto late = start + std::chrono::seconds(31);
+    netconfig::HelperRequest remove;
+    remove.op = std::uint32_t(netconfig::HelperOp::DeleteAddress);
+    remove.context = third.context;
+    QCOMPARE(service.Handle(remove, late).error, 0);
+    QVERIFY(HasAddress(m_a, Ip("10.77.0.243")));
+    service.DeleteAll(late);
+    QVERIFY(HasAddress(m_a, Ip("10.77.0.242")));
+    QCOMPARE(service.AddressCount(), size_t(0));
+}
+
 void TestNetConfig::helperOverItsSocket()
 {
     netconfig::HelperClient client;
@@ -456,6 +623,7 @@ void TestNetConfig::helperOverItsSocket()
     add.prefixLength = 24;
     add.value = 60;
     add.address = Ip("10.77.0.241");
+    add.device = Ip("10.77.0.2");
     QCOMPARE(call(add).error, 0);
     QVERIFY(HasAddress(m_a, Ip("10.77.0.241")));
 
@@ -482,7 +650,8 @@ void TestNetConfig::withoutHelperAddingFailsAndArpUsesTheKernel()
     const auto net = CreateSystemNetConfig(u"/nonexistent/kelda-netconfig-helper"_qs);
     QVERIFY(net->StartupProblem().contains(u"not found"_qs));
     quint32 context = 0;
-    QVERIFY(!net->AddAddress(Ip("10.77.0.241"), Ip("255.255.255.0"), m_a, context));
+    QVERIFY(
+        !net->AddAddress(Ip("10.77.0.241"), Ip("255.255.255.0"), m_a, Ip("10.77.0.2"), context));
     QVERIFY(net->LastError().contains(u"not found"_qs));
     QVERIFY(!HasAddress(m_a, Ip("10.77.0.241")));
     QByteArray hardware;

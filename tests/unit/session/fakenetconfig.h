@@ -41,6 +41,7 @@ public:
     // What happened.
     std::map<quint32, SAdded> live;
     unsigned waited = 0;
+    quint32 lastDevice = 0;
     std::atomic<bool> interrupted{false};
 
     bool LookupRoute(quint32 destination, quint32& mask, quint32& ifIndex) override
@@ -66,8 +67,10 @@ public:
         return true;
     }
 
-    bool AddAddress(quint32 address, quint32 mask, quint32 ifIndex, quint32& context) override
+    bool AddAddress(quint32 address, quint32 mask, quint32 ifIndex, quint32 device,
+                    quint32& context) override
     {
+        lastDevice = device;
         Note(u"add %1/%2 if%3"_qs.arg(AddressToText(address), AddressToText(mask)).arg(ifIndex));
         if (addRefused.count(address))
             return Failed(u"refused"_qs);

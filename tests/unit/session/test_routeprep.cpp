@@ -68,6 +68,10 @@ private slots:
     void passesAreLimitedToTwo();
     void unreadableAdapterListIsError();
     void interruptedWaitEndsAtOnce();
+    void scanOrder_data();
+    void scanOrder();
+    void laptopAsksTheAdapterThatHeardTheDevice_data();
+    void laptopAsksTheAdapterThatHeardTheDevice();
     void malformedDeviceAddressIsError_data();
     void malformedDeviceAddressIsError();
 
@@ -157,6 +161,7 @@ void TestRoutePrep::pickLocalAddress()
     quint32 deviceMask = 0;
     QVERIFY(TextToAddress(mask, deviceMask));
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
+    preparer.ReadAdapter(2); // as the route lookup does first: the candidates' owner is us
     QCOMPARE(preparer.PickLocalAddress(2, kDevice, deviceMask), expected);
     QCOMPARE(m_net->Journal().filter(u"add "_qs).size(), addsAddress ? 7 : 0);
 }
@@ -242,12 +247,13 @@ void TestRoutePrep::narrowerSubnetAddsTheFirstCandidate()
              u"192.168.77.241"_qs);
     QCOMPARE(m_net->Journal(),
              (QStringList{u"route 192.168.77.10"_qs, u"adapters"_qs, u"adapters"_qs,
+                          u"owner 192.168.77.241 if2"_qs,
                           u"add 192.168.77.241/255.255.255.0 if2"_qs, u"wait 10000"_qs,
-                          u"owner 192.168.77.241 if2"_qs, u"flush if2"_qs,
-                          u"arp 192.168.77.10 from 192.168.77.241 if2"_qs, u"flush if2"_qs,
-                          u"arp 192.168.77.10 from 192.168.77.241 if2"_qs}));
+                          u"flush if2"_qs, u"arp 192.168.77.10 from 192.168.77.241 if2"_qs,
+                          u"flush if2"_qs, u"arp 192.168.77.10 from 192.168.77.241 if2"_qs}));
     QVERIFY(G_dwNTEContext != 0);
     QCOMPARE(m_net->live.size(), size_t(1));
+    QCOMPARE(m_net->lastDevice, kDevice);
 }
 
 void TestRoutePrep::candidateOfAnotherHostIsSkipped()
@@ -260,9 +266,11 @@ void TestRoutePrep::candidateOfAnotherHostIsSkipped()
     const QStringList journal = m_net->Journal();
     const auto at = journal.indexOf(u"owner 192.168.77.241 if2"_qs);
     QVERIFY(at > 0);
-    QCOMPARE(journal.mid(at + 1, 4),
-             (QStringList{u"delete 192.168.77.241"_qs, u"wait 500"_qs,
+    // Found taken before it was added: the other host never sees our claim.
+    QCOMPARE(journal.mid(at + 1, 3),
+             (QStringList{u"owner 192.168.77.242 if2"_qs,
                           u"add 192.168.77.242/255.255.255.0 if2"_qs, u"wait 10000"_qs}));
+    QVERIFY(journal.filter(u"192.168.77.241/"_qs).isEmpty());
     QCOMPARE(m_net->live.size(), size_t(1));
     QCOMPARE(m_net->live.begin()->second.address, Ip("192.168.77.242"));
     QVERIFY(Logged("192.168.77.241 is used by 02:ff:ff:ff:ff:01"));
@@ -277,7 +285,8 @@ void TestRoutePrep::refusedCandidateIsSkippedWithoutDelay()
              u"192.168.77.242"_qs);
     const QStringList journal = m_net->Journal();
     const auto at = journal.indexOf(u"add 192.168.77.241/255.255.255.0 if2"_qs);
-    QCOMPARE(journal.at(at + 1), u"add 192.168.77.242/255.255.255.0 if2"_qs);
+    QCOMPARE(journal.mid(at + 1, 2), (QStringList{u"owner 192.168.77.242 if2"_qs,
+                                                  u"add 192.168.77.242/255.255.255.0 if2"_qs}));
     QVERIFY(Logged("AddIPAddress 192.168.77.241 failed: refused"));
 }
 
@@ -288,12 +297,13 @@ void TestRoutePrep::noFreeCandidateStopsAt247()
         m_net->foreignOwners[(kDevice & kMask24) | quint32(i) << 24] = "\x02\x01\x01\x01\x01\x01";
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
     QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"ERROR"_qs);
-    const QStringList adds = m_net->Journal().filter(u"add "_qs);
-    QCOMPARE(adds.size(), 7);
-    QCOMPARE(adds.last(), u"add 192.168.77.247/255.255.255.0 if2"_qs);
-    // The last candidate tried stays until the next preparation or release.
-    QVERIFY(G_dwNTEContext != 0);
-    QCOMPARE(m_net->live.begin()->second.address, Ip("192.168.77.247"));
+    const QStringList owners = m_net->Journal().filter(u"owner "_qs);
+    QCOMPARE(owners.size(), 7);
+    QCOMPARE(owners.last(), u"owner 192.168.77.247 if2"_qs);
+    // Every candidate was somebody's: none was ever added.
+    QVERIFY(m_net->Journal().filter(u"add "_qs).isEmpty());
+    QCOMPARE(G_dwNTEContext, 0u);
+    QVERIFY(m_net->live.empty());
     QVERIFY(m_net->Journal().filter(u"arp "_qs).isEmpty());
 }
 
@@ -314,6 +324,7 @@ void TestRoutePrep::candidateCheckFailingMovesOn()
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
     QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"ERROR"_qs);
     QCOMPARE(m_net->Journal().filter(u"owner "_qs).size(), 7);
+    QVERIFY(m_net->Journal().filter(u"add "_qs).isEmpty());
 }
 
 void TestRoutePrep::defaultRouteScansUsableAdaptersInOrder()
@@ -418,8 +429,98 @@ void TestRoutePrep::interruptedWaitEndsAtOnce()
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
     QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"ERROR"_qs);
     QCOMPARE(m_net->Journal().filter(u"add "_qs).size(), 1);
-    QVERIFY(m_net->Journal().filter(u"owner "_qs).isEmpty());
+    QCOMPARE(m_net->Journal().last(), u"wait 10000"_qs);
     QVERIFY(preparer.Stopped());
+}
+
+namespace
+{
+
+SNetAdapter Disconnected(SNetAdapter adapter)
+{
+    adapter.connected = false;
+    return adapter;
+}
+
+} // namespace
+
+void TestRoutePrep::scanOrder_data()
+{
+    QTest::addColumn<QList<SNetAdapter>>("adapters");
+    QTest::addColumn<quint32>("preferred");
+    QTest::addColumn<QStringList>("order");
+    const auto eth0 = CFakeNetConfig::Adapter(2, "eth0", kAdapterTypeEthernet,
+                                              {Entry("10.77.0.1", "255.255.255.0")});
+    const auto wlan0 = CFakeNetConfig::Adapter(3, "wlan0", kAdapterTypeWireless,
+                                               {Entry("10.78.0.1", "255.255.255.0")});
+    const auto docker0 = CFakeNetConfig::Adapter(4, "docker0", kAdapterTypeEthernet,
+                                                 {Entry("172.17.0.1", "255.255.0.0")});
+    const auto eth1 = CFakeNetConfig::Adapter(5, "eth1", kAdapterTypeEthernet,
+                                              {Entry("10.79.0.1", "255.255.255.0")});
+    const auto lo =
+        CFakeNetConfig::Adapter(1, "lo", kAdapterTypeLoopback, {Entry("127.0.0.1", "255.0.0.0")});
+    const QList<SNetAdapter> all{lo, wlan0, docker0, eth0, eth1};
+    QTest::newRow("no preference: list order")
+        << all << 0u << QStringList{u"wlan0"_qs, u"docker0"_qs, u"eth0"_qs, u"eth1"_qs};
+    QTest::newRow("the adapter that heard the device first, the rest in list order")
+        << all << 2u << QStringList{u"eth0"_qs, u"wlan0"_qs, u"docker0"_qs, u"eth1"_qs};
+    QTest::newRow("an adapter gone since the scan changes nothing")
+        << all << 9u << QStringList{u"wlan0"_qs, u"docker0"_qs, u"eth0"_qs, u"eth1"_qs};
+    QTest::newRow("preferred loopback is still no candidate")
+        << all << 1u << QStringList{u"wlan0"_qs, u"docker0"_qs, u"eth0"_qs, u"eth1"_qs};
+    QTest::newRow("without carrier: skipped, even when preferred")
+        << QList<SNetAdapter>{wlan0, Disconnected(docker0), Disconnected(eth0), eth1} << 2u
+        << QStringList{u"wlan0"_qs, u"eth1"_qs};
+}
+
+void TestRoutePrep::scanOrder()
+{
+    QFETCH(QList<SNetAdapter>, adapters);
+    QFETCH(quint32, preferred);
+    QFETCH(QStringList, order);
+    QStringList names;
+    for (const SNetAdapter& adapter : ScanOrder(adapters, preferred))
+        names << adapter.name;
+    QCOMPARE(names, order);
+}
+
+void TestRoutePrep::laptopAsksTheAdapterThatHeardTheDevice_data()
+{
+    QTest::addColumn<int>("bridges");
+    QTest::newRow("docker0 without carrier") << 0;
+    QTest::newRow("ten bridges with carrier") << 10;
+}
+
+// Wi-Fi with the default route first, a bridge without carrier, optionally many bridges up,
+// and the device on the Ethernet adapter's wire: one address, on the Ethernet adapter only.
+void TestRoutePrep::laptopAsksTheAdapterThatHeardTheDevice()
+{
+    QFETCH(int, bridges);
+    m_net->adapters = {
+        CFakeNetConfig::Adapter(2, "wlan0", kAdapterTypeWireless,
+                                {Entry("10.0.0.5", "255.255.255.0")}, "02000000000b"),
+        Disconnected(CFakeNetConfig::Adapter(3, "docker0", kAdapterTypeEthernet,
+                                             {Entry("172.17.0.1", "255.255.0.0")})),
+    };
+    for (int i = 0; i < bridges; ++i) {
+        const QByteArray address = "172.18." + QByteArray::number(i) + ".1";
+        m_net->adapters.append(
+            CFakeNetConfig::Adapter(quint32(10 + i), "br", kAdapterTypeEthernet,
+                                    {Entry(address.constData(), "255.255.255.0")}));
+    }
+    m_net->adapters.append(CFakeNetConfig::Adapter(
+        40, "eth0", kAdapterTypeEthernet, {Entry("10.78.0.1", "255.255.255.0")}, "02000000000c"));
+    m_net->route = DefaultUntilAdded(*m_net, 2);
+    m_net->arpAnswers = [](quint32 ifIndex, quint32 target, quint32) {
+        return ifIndex == 40 && target == kDevice;
+    };
+    CRoutePreparer preparer(*m_net, m_adapter, nullptr);
+    preparer.PreferAdapter(40);
+    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), QString());
+    QCOMPARE(m_net->Journal().filter(u"add "_qs),
+             QStringList{u"add 192.168.77.241/255.255.255.0 if40"_qs});
+    QCOMPARE(m_net->Journal().filter(u"owner "_qs).size(), 1);
+    QCOMPARE(m_net->waited, 10000u);
 }
 
 void TestRoutePrep::malformedDeviceAddressIsError_data()
