@@ -128,11 +128,12 @@ inline QStringList SummaryValues()
 }
 #endif
 
-// The frame with its dialog drawn where it stands, as the screen would show them.
+// The frame with its dialog drawn where it stands, as the screen would show them. A dialog
+// inside the frame's window is in the frame's own picture already.
 inline QImage Screen(QWidget* frame, QWidget* dialog = nullptr)
 {
     QImage image = frame->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    if (dialog && dialog->isVisible()) {
+    if (dialog && dialog->isVisible() && dialog->isWindow()) {
         QPainter painter(&image);
         painter.drawImage(dialog->pos() - frame->pos(), dialog->grab().toImage());
     }
