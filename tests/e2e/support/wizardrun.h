@@ -165,7 +165,9 @@ public:
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("HOME", m_home.path().toLocal8Bit());
         qputenv("XDG_RUNTIME_DIR", m_home.filePath(u"run"_qs).toLocal8Bit());
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // A desktop test names its platform (tests/e2e/desktop/on_desktop); others draw offscreen.
+        const QByteArray platform = qgetenv("KELDA_E2E_QPA");
+        qputenv("QT_QPA_PLATFORM", platform.isEmpty() ? QByteArray("offscreen") : platform);
     }
 
 private:
