@@ -74,14 +74,14 @@ private:
     }
 };
 
-void Hold(bool on)
+// Installed with the first run and left in place: it lets everything through while no dialog
+// is shown, and is never removed from inside an event it is filtering.
+void HoldInput()
 {
     static QPointer<CInputHold> hold;
-    if (on && !hold && qApp) {
+    if (!hold && qApp) {
         hold = new CInputHold(qApp);
         qApp->installEventFilter(hold);
-    } else if (!on && hold) {
-        delete hold;
     }
 }
 
@@ -115,7 +115,6 @@ COverlayDialog::~COverlayDialog()
         Run* run = g_shown;
         g_shown = nullptr;
         g_shownDialog = nullptr;
-        Hold(false);
         EndRun(run, m_result);
         ShowNextRun();
     }
@@ -134,6 +133,14 @@ int COverlayDialog::exec()
         run.loop = &loop;
         loop.exec(QEventLoop::DialogExec);
         run.loop = nullptr;
+    }
+    if (!run.ended) {
+        // The application quit, which ends every event loop: the run must not stay listed.
+        Waiting().removeOne(&run);
+        if (g_shown == &run) {
+            g_shown = nullptr;
+            g_shownDialog = nullptr;
+        }
     }
     // `this` may be gone by now (its owner deleted it inside the loop).
     return run.result;
@@ -201,11 +208,12 @@ void COverlayDialog::Present(Run* run)
     // Placed anew for every run: the anchor may have moved in its window since the last one.
     if (QWidget* parent = parentWidget()) {
         const QPoint offset = OffsetInAnchor();
-        move(m_anchor ? parent->mapFromGlobal(m_anchor->mapToGlobal(offset)) : offset);
+        const bool inParent = m_anchor && (m_anchor == parent || parent->isAncestorOf(m_anchor));
+        move(inParent ? m_anchor->mapTo(parent, offset) : offset);
     }
     QWidget* focus = QApplication::focusWidget();
     m_focusBefore = focus && focus->window() == window() ? focus : nullptr;
-    Hold(true);
+    HoldInput();
     show();
     raise();
     setFocus(Qt::OtherFocusReason);
@@ -216,7 +224,6 @@ void COverlayDialog::Finish(Run* run, int result)
 {
     g_shown = nullptr;
     g_shownDialog = nullptr;
-    Hold(false);
     hide();
     if (m_focusBefore && m_focusBefore->isVisible())
         m_focusBefore->setFocus(Qt::OtherFocusReason);

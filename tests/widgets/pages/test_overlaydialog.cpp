@@ -28,7 +28,6 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void dialogsStandInTheWindowOverTheConsole();
     void secondRunWaitsForTheFirstAndKeepsItsText();
     void waitEndedBeforeItsTurnIsNeverShown();
     void inputBeneathIsHeldBackWhileUp();
@@ -57,29 +56,6 @@ void TestOverlayDialog::init()
 void TestOverlayDialog::cleanup()
 {
     m_frame.reset();
-}
-
-void TestOverlayDialog::dialogsStandInTheWindowOverTheConsole()
-{
-    for (COverlayDialog* dialog :
-         std::initializer_list<COverlayDialog*>{G_pMessageDlg, G_pProgress}) {
-        QVERIFY(!dialog->isWindow());
-        QCOMPARE(dialog->window(), m_frame.get());
-        dialog->m_strMessage = u"x"_qs;
-        QPoint position;
-        bool onTop = false;
-        QTimer::singleShot(0, dialog, [&] {
-            position = G_pTarnDlg->mapFromGlobal(dialog->mapToGlobal(QPoint()));
-            // What the frame shows at the dialog's middle is the dialog, not a page.
-            onTop = m_frame->childAt(dialog->geometry().center()) == dialog ||
-                    dialog->isAncestorOf(m_frame->childAt(dialog->geometry().center()));
-            dialog->done(0);
-        });
-        dialog->exec();
-        QCOMPARE(position, QPoint(220, 178));
-        QVERIFY(onTop);
-        QVERIFY(!dialog->isVisible());
-    }
 }
 
 void TestOverlayDialog::secondRunWaitsForTheFirstAndKeepsItsText()
