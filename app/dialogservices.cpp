@@ -46,14 +46,26 @@ bool CDragBand::DragBandHitTest(const QPoint& localPos)
     return localPos.y() < kDragBandHeight;
 }
 
+bool CDragBand::OnPictureButton(const QWidget* dialog, const QPoint& localPos)
+{
+    // A press a button ignores travels on to its parent, this dialog: it is still the button's.
+    for (const QWidget* child = dialog->childAt(localPos); child && child != dialog;
+         child = child->parentWidget()) {
+        if (child->inherits("CPTButton") || child->inherits("QAbstractButton"))
+            return true;
+    }
+    return false;
+}
+
 bool CDragBand::eventFilter(QObject* watched, QEvent* event)
 {
     QWidget* frame = G_pMainDlg;
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() != Qt::LeftButton || !frame ||
-            !DragBandHitTest(mouse->position().toPoint()))
+        const QPoint pos = mouse->position().toPoint();
+        if (mouse->button() != Qt::LeftButton || !frame || !DragBandHitTest(pos) ||
+            !watched->isWidgetType() || OnPictureButton(static_cast<QWidget*>(watched), pos))
             break;
         if (QWindow* window = frame->windowHandle(); window && window->startSystemMove())
             return true;

@@ -34,6 +34,8 @@ public:
 
     // True when a press at `localPos` of `dialog` is a grab of the frame's caption.
     static bool DragBandHitTest(const QPoint& localPos);
+    // True when the press at `localPos` of `dialog` lands on a button, which keeps it.
+    static bool OnPictureButton(const QWidget* dialog, const QPoint& localPos);
 
 private:
     bool m_dragging = false;

@@ -43,6 +43,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # pkexec and the polkit daemon authorize the network helper; the fonts the skin's texts are
 # drawn in. The desktop's own authentication agent asks for the password.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "pkexec, polkitd, fonts-dejavu-core")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "polkit-1-auth-agent")
+# Without qt6-wayland Qt falls back to XWayland on a Wayland desktop, or fails where there is none.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "polkit-1-auth-agent, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -14,20 +14,18 @@ constexpr int kOkRect = 545;
 constexpr int kTextRect = 546;
 } // namespace
 
-CTarn_MessageDlg::CTarn_MessageDlg(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+CTarn_MessageDlg::CTarn_MessageDlg(QWidget* parent) : COverlayDialog(parent, {kWidth, kHeight})
 {
     setObjectName(u"CTarn_MessageDlg"_qs);
     setAttribute(Qt::WA_OpaquePaintEvent);
     MakeProgramDialog(this, true);
     m_background.LoadId(kBackground);
-    setFixedSize(kWidth, kHeight);
 
     m_ok = new CPTButton(this, kOkButton);
     m_ok->setObjectName(QString::number(kOkButton));
     Skin::PlaceControl(m_ok, kOkRect);
     m_ok->SetPictures(168, 162, 168);
-    connect(m_ok, &CPTButton::clicked, this, [this] { done(QDialog::Accepted); });
+    connect(m_ok, &CPTButton::clicked, this, [this] { done(1); });
 
     m_text = new CXHTMLStatic(this);
     m_text->setObjectName(QString::number(kMessageText));
@@ -38,15 +36,18 @@ CTarn_MessageDlg::CTarn_MessageDlg(QWidget* parent)
     m_text->SetWindowText(m_strMessage);
 }
 
-void CTarn_MessageDlg::showEvent(QShowEvent* event)
+QPoint CTarn_MessageDlg::OffsetInAnchor() const
 {
-    // The object is reused: each run shows the text its caller set just before.
+    const QWidget* console = Anchor();
+    return console ? QPoint((console->width() - kWidth) / 2, (console->height() - kHeight) / 2)
+                   : QPoint();
+}
+
+void CTarn_MessageDlg::OnRunShown()
+{
+    // The object is reused: each run shows the text its caller set for it.
     m_text->Reset();
     m_text->SetWindowText(m_strMessage);
-    if (const QWidget* parent = parentWidget())
-        move(parent->mapToGlobal(
-            QPoint((parent->width() - kWidth) / 2, (parent->height() - kHeight) / 2)));
-    QDialog::showEvent(event);
     m_text->RedrawNow();
 }
 

@@ -1,16 +1,14 @@
 #pragma once
 
 #include "controls/ptpicture.h"
-
-#include <QDialog>
-#include <QString>
+#include "pages/overlaydialog.h"
 
 class CPTButton;
 class CXHTMLStatic;
 
 // The console's message box: one text over the skin's picture and an OK picture button, run
-// modally, reused for every message.
-class CTarn_MessageDlg : public QDialog
+// modally in the program window, centred over the console, reused for every message.
+class CTarn_MessageDlg : public COverlayDialog
 {
     Q_OBJECT
 public:
@@ -21,14 +19,12 @@ public:
 
     explicit CTarn_MessageDlg(QWidget* parent);
 
-    // Set by the caller before each run.
-    QString m_strMessage;
-
     CPTButton* OkButton() const { return m_ok; }
     CXHTMLStatic* MessageText() const { return m_text; }
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    QPoint OffsetInAnchor() const override;
+    void OnRunShown() override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

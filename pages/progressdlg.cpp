@@ -16,14 +16,12 @@ constexpr int kFrameSizeRect = 557;
 constexpr QPoint kFrameOrigin{70, 50};
 } // namespace
 
-CTarn_Progress::CTarn_Progress(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+CTarn_Progress::CTarn_Progress(QWidget* parent) : COverlayDialog(parent, {kWidth, kHeight})
 {
     setObjectName(u"CTarn_Progress"_qs);
     setAttribute(Qt::WA_OpaquePaintEvent);
     MakeProgramDialog(this, false);
     m_background.LoadId(kBackground);
-    setFixedSize(kWidth, kHeight);
 
     int x = 0, y = 0, w = 128, h = 49;
     GetLayoutRect(kFrameSizeRect, x, y, w, h);
@@ -48,14 +46,10 @@ void CTarn_Progress::SetFrame(int frame)
     repaint();
 }
 
-void CTarn_Progress::showEvent(QShowEvent* event)
+void CTarn_Progress::OnRunShown()
 {
-    // Placed anew at every run: the program window may have been dragged since the last one.
-    if (const QWidget* console = parentWidget())
-        move(console->mapToGlobal(kOffset));
     m_text->Reset();
     m_text->SetWindowText(u"<CENTER>"_qs + m_strMessage + u"</CENTER>"_qs);
-    QDialog::showEvent(event);
     m_text->RedrawNow();
     SetFrame(0);
 }

@@ -1,17 +1,17 @@
 #pragma once
 
 #include "controls/ptpicture.h"
+#include "pages/overlaydialog.h"
 
-#include <QDialog>
 #include <QImage>
 #include <QRect>
 #include <QString>
 
 class CXHTMLStatic;
 
-// The timed-wait dialog: a short text under an animation of 11 frames. It stays up until the
-// code that started it ends it with done(0).
-class CTarn_Progress : public QDialog
+// The timed-wait dialog: a short text under an animation of 11 frames, in the program window over
+// the console's middle. It stays up until the code that started it ends it with done(0).
+class CTarn_Progress : public COverlayDialog
 {
     Q_OBJECT
 public:
@@ -23,9 +23,6 @@ public:
 
     explicit CTarn_Progress(QWidget* parent);
 
-    // Set by the caller before each run.
-    QString m_strMessage;
-
     // Shows animation frame n (0 to 10).
     void SetFrame(int frame);
     // The bitmap resource of frame n: 172 to 181 for 0 to 9, else 171.
@@ -36,7 +33,8 @@ public:
     CXHTMLStatic* MessageText() const { return m_text; }
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    QPoint OffsetInAnchor() const override { return kOffset; }
+    void OnRunShown() override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

@@ -18,6 +18,7 @@
 #include "protocol/scraper.h"
 #include "session/webmanager.h"
 
+#include <QShowEvent>
 #include <QThread>
 
 CTarn_IPAddrDlg* G_pIPAddrDlg = nullptr;
@@ -103,8 +104,6 @@ CTarnDlg::CTarnDlg(QWidget* parent) : QWidget(parent)
     MakePage(this, G_pSaveDlg);
     G_pMessageDlg = new CTarn_MessageDlg(this);
     G_pProgress = new CTarn_Progress(this);
-    MakeProgramDialog(G_pMessageDlg, true);
-    MakeProgramDialog(G_pProgress, false);
 
     SetCommandHost(this);
     // A new Connect: nothing the previous console left may reach this one.
@@ -148,7 +147,10 @@ void CTarnDlg::ShowPage(QWidget* page)
 void CTarnDlg::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    ShowPage(G_pSummaryDlg);
+    // Restoring the minimized program window is no new visit: the page shown stays, and with
+    // it any wait under way.
+    if (!event->spontaneous())
+        ShowPage(G_pSummaryDlg);
 }
 
 void CTarnDlg::CommandQueued(const QString& strID)

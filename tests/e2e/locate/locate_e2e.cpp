@@ -107,7 +107,7 @@ private:
             const int bitmap = G_pProgress->CurrentBitmap();
             if (!progressTexts.contains(G_pProgress->m_strMessage))
                 progressTexts.append(G_pProgress->m_strMessage);
-            progressOffset = G_pProgress->pos() - m_frame->pos();
+            progressOffset = m_frame->mapFromGlobal(G_pProgress->mapToGlobal(QPoint()));
             if (bitmap == 175 && loading.isNull())
                 loading = Screen(m_frame, G_pProgress);
             if (G_pSummaryDlg &&

@@ -1,6 +1,7 @@
 #include "app/dialogservices.h"
 #include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "controls/ptbutton.h"
 #include "platform/windowtimers.h"
 
 #include <QApplication>
@@ -19,6 +20,7 @@ private slots:
     void enterAndEscDoNothing();
     void dragBandMovesTheFrame_data();
     void dragBandMovesTheFrame();
+    void pictureButtonInTheBandKeepsItsPress();
     void destructionClearsTheObjects();
     void secondStartEndsSilently();
 
@@ -122,6 +124,34 @@ void TestFrame::dragBandMovesTheFrame()
         QCOMPARE(frame.pos(), QPoint(100, 100));
         QCOMPARE(pageClicks, 1);
     }
+}
+
+void TestFrame::pictureButtonInTheBandKeepsItsPress()
+{
+    COstrelDlg frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.move(100, 100);
+    auto* page = new QWidget(&frame);
+    page->setGeometry(0, 0, 700, 500);
+    MakeProgramDialog(page, true);
+    // Where Close and Minimize stand: in the band.
+    auto* button = new CPTButton(page, 1);
+    button->setGeometry(640, 10, 20, 20);
+    page->show();
+    int clicks = 0;
+    connect(button, &CPTButton::clicked, this, [&] { ++clicks; });
+
+    QTest::mousePress(button, Qt::LeftButton, {}, QPoint(5, 5));
+    QMouseEvent move(QEvent::MouseMove, QPointF(9, 9), QPointF(button->mapToGlobal(QPoint(9, 9))),
+                     Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(button, &move);
+    QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(9, 9));
+    QCOMPARE(frame.pos(), QPoint(100, 100));
+    QCOMPARE(clicks, 1);
+    // Beside the button the band still moves the frame.
+    QVERIFY(!CDragBand::OnPictureButton(page, QPoint(600, 20)));
+    QVERIFY(CDragBand::OnPictureButton(page, QPoint(645, 15)));
 }
 
 void TestFrame::destructionClearsTheObjects()

@@ -183,8 +183,9 @@ void TestConsole::pagesAndDialogs()
     }
     QCOMPARE(order, QList<QWidget*>(std::begin(pages), std::end(pages)));
     QVERIFY(G_pMessageDlg && G_pProgress);
-    QCOMPARE(G_pMessageDlg->parentWidget(), m_console.get());
-    QCOMPARE(G_pProgress->parentWidget(), m_console.get());
+    // In the console's window, not windows of their own.
+    QVERIFY(!G_pMessageDlg->isWindow() && G_pMessageDlg->window() == m_console->window());
+    QVERIFY(!G_pProgress->isWindow() && G_pProgress->window() == m_console->window());
     QVERIFY(!G_pMessageDlg->isVisible() && !G_pProgress->isVisible());
     QCOMPARE(CommandHost(), m_console.get());
 
@@ -369,16 +370,23 @@ void TestConsole::repeaterResults()
     QVERIFY(keyEdit->text().isEmpty());
     QVERIFY(m_messages.isEmpty());
 
-    // A lost connection leaves a running progress dialog to its owner.
+    // A lost connection leaves a running progress dialog to its owner; the message waits until
+    // the owner has ended it. The console stands in its window again, as after a new Connect.
+    m_console->show();
     bool progressStayed = false;
+    QStringList messagesWhileProgress{u"none yet"_qs};
     QTimer::singleShot(0, this, [&] {
+        QTimer::singleShot(50, this, [&] {
+            progressStayed = G_pProgress->isVisible();
+            messagesWhileProgress = m_messages;
+            G_pProgress->done(3);
+        });
         Finish(u"REPEATER"_qs, 7, QString());
         m_console->OnResultTimer();
-        progressStayed = G_pProgress->isVisible();
-        G_pProgress->done(3);
     });
     QCOMPARE(G_pProgress->exec(), 3);
     QVERIFY(progressStayed);
+    QCOMPARE(messagesWhileProgress, QStringList());
     QCOMPARE(m_messages, QStringList{u"Cannot Connect to Repeater."_qs});
     QVERIFY(!m_console->isVisible());
 }

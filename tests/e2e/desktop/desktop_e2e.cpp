@@ -1,0 +1,337 @@
+// The wizard on real desktops: Xvfb with the openbox window manager, and weston (Wayland). The
+// real frame runs in this process against the simulated repeater of the harness's namespaces,
+// on the display tests/e2e/desktop/on_desktop started inside the PC namespace. What the user
+// sees is read back from the display server itself, not from the widgets.
+#include "app/globals.h"
+#include "app/ostreldlg.h"
+#include "controls/ctlbutton.h"
+#include "controls/ipaddressedit.h"
+#include "controls/ptbutton.h"
+#include "locate/devicelist.h"
+#include "locate/searchdlg.h"
+#include "pages/ipaddrdlg.h"
+#include "pages/messagedlg.h"
+#include "pages/progressdlg.h"
+#include "pages/savedlg.h"
+#include "pages/summarydlg.h"
+#include "platform/windowtimers.h"
+#include "protocol/tarndlg.h"
+#include "tests/e2e/support/wizardrun.h"
+
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+#include <memory>
+
+namespace
+{
+
+constexpr int kRebootWaitMs = 44'000;
+// Where both dialogs stand over the console.
+constexpr QPoint kDialogOffset{220, 178};
+// The progress animation changes between two looks; the rest of the dialog does not.
+const QRect kAnimation{70, 50, 128, 49};
+
+bool Near(QRgb a, QRgb b)
+{
+    return std::abs(qRed(a) - qRed(b)) <= 16 && std::abs(qGreen(a) - qGreen(b)) <= 16 &&
+           std::abs(qBlue(a) - qBlue(b)) <= 16;
+}
+
+QImage Rgb(const QImage& image)
+{
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+// The share of `part`'s pixels, outside `skip`, that the screen shows at `at`.
+double Matches(const QImage& screen, QPoint at, const QImage& part, QRect skip = {})
+{
+    qint64 same = 0, counted = 0;
+    for (int y = 0; y < part.height(); ++y) {
+        for (int x = 0; x < part.width(); ++x) {
+            if (skip.contains(x, y))
+                continue;
+            ++counted;
+            const QPoint p = at + QPoint(x, y);
+            same += screen.rect().contains(p) && Near(screen.pixel(p), part.pixel(x, y));
+        }
+    }
+    return counted ? double(same) / double(counted) : 0;
+}
+
+// Where the screen shows the program window's top band (drawn as `window`), or (-1, -1). The
+// band is never under a dialog and holds no button left of x = 560.
+QPoint FindWindow(const QImage& screen, const QImage& window)
+{
+    QList<QPoint> samples;
+    for (int y = 4; y < 76; y += 9)
+        for (int x = 8; x < 560; x += 37)
+            samples.append({x, y});
+    for (int top = 0; top + window.height() <= screen.height(); ++top) {
+        for (int left = 0; left + window.width() <= screen.width(); ++left) {
+            bool all = true;
+            for (const QPoint& s : samples) {
+                if (!Near(screen.pixel(left + s.x(), top + s.y()), window.pixel(s))) {
+                    all = false;
+                    break;
+                }
+            }
+            if (all)
+                return {left, top};
+        }
+    }
+    return {-1, -1};
+}
+
+// Runs a helper program while the wizard's own loops go on; true when it ended well.
+bool RunAlongside(const QString& program, const QStringList& arguments,
+                  const QString& directory = {})
+{
+    QProcess process;
+    if (!directory.isEmpty())
+        process.setWorkingDirectory(directory);
+    process.start(program, arguments);
+    if (!process.waitForStarted(5000))
+        return false;
+    WaitFor([&] { return process.state() == QProcess::NotRunning; }, 15'000);
+    if (process.state() != QProcess::NotRunning || process.exitCode() != 0) {
+        qWarning("%s failed: %s", qPrintable(program), process.readAllStandardError().constData());
+        return false;
+    }
+    return true;
+}
+
+// The whole screen as the display server composes it.
+QImage ScreenShot()
+{
+    if (QGuiApplication::platformName() != u"wayland") {
+        QScreen* screen = QGuiApplication::primaryScreen();
+        return screen ? Rgb(screen->grabWindow(0).toImage()) : QImage();
+    }
+    // Weston hands its output to its screenshot client (allowed by --debug).
+    QTemporaryDir dir;
+    if (!RunAlongside(u"weston-screenshooter"_qs, {}, dir.path()))
+        return {};
+    const QStringList files = QDir(dir.path()).entryList({u"*.png"_qs}, QDir::Files);
+    return files.isEmpty() ? QImage() : Rgb(QImage(dir.filePath(files.first())));
+}
+
+} // namespace
+
+class TestDesktopEndToEnd : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void minimiseAndRestoreWithAWindowManager();
+    void dialogsInPlaceOnWayland();
+
+private:
+    void ConnectTo(const QString& ip);
+    void ToStep(Skin::Step step, QWidget* page);
+    // A real click of the display server's pointer at `pos` of `widget`.
+    bool ClickOnScreen(QWidget* widget, QPoint pos);
+    bool Xdotool(const QStringList& arguments);
+    QString WindowId() const { return QString::number(m_frame->winId()); }
+    // The program window as the screen shows it (X11: the window manager puts it anywhere).
+    QImage FrameOnScreen() const;
+
+    std::unique_ptr<COstrelDlg> m_frame;
+};
+
+void TestDesktopEndToEnd::init()
+{
+    m_frame = std::make_unique<COstrelDlg>();
+    m_frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+}
+
+void TestDesktopEndToEnd::cleanup()
+{
+    m_frame.reset();
+}
+
+void TestDesktopEndToEnd::ConnectTo(const QString& ip)
+{
+    QVERIFY(WaitFor([] { return !Scanning(); }, 10'000));
+    CDeviceList* list = G_pSearchDlg->DeviceList();
+    QCOMPARE(list->topLevelItemCount(), 1);
+    _STRU_AP_INFO device;
+    QVERIFY(G_pSearchDlg->GetSelectedDevice(device));
+    QCOMPARE(device.strIP, ip);
+    QTest::mouseClick(G_pSearchDlg->ConnectButton(), Qt::LeftButton);
+    QVERIFY(WaitFor(
+        [] { return G_pSummaryDlg && G_pSummaryDlg->isVisible() && !G_pProgress->isVisible(); },
+        20'000));
+    QCOMPARE(G_pTarnDlg->m_strIPAddress, ip);
+}
+
+void TestDesktopEndToEnd::ToStep(Skin::Step step, QWidget* page)
+{
+    QTest::mouseClick(G_pSummaryDlg->StepButton(step), Qt::LeftButton);
+    QVERIFY(page->isVisible());
+}
+
+bool TestDesktopEndToEnd::Xdotool(const QStringList& arguments)
+{
+    return RunAlongside(u"xdotool"_qs, arguments);
+}
+
+bool TestDesktopEndToEnd::ClickOnScreen(QWidget* widget, QPoint pos)
+{
+    const QPoint at = m_frame->mapFromGlobal(widget->mapToGlobal(pos));
+    return Xdotool({u"mousemove"_qs, u"--window"_qs, WindowId(), QString::number(at.x()),
+                    QString::number(at.y()), u"click"_qs, u"1"_qs});
+}
+
+QImage TestDesktopEndToEnd::FrameOnScreen() const
+{
+    QTest::qWait(300); // lets the last paint reach the server
+    const QPoint origin = m_frame->mapToGlobal(QPoint());
+    return ScreenShot().copy(QRect(origin, m_frame->size()));
+}
+
+void TestDesktopEndToEnd::minimiseAndRestoreWithAWindowManager()
+{
+    QCOMPARE(QGuiApplication::platformName(), u"xcb"_qs);
+    ConnectTo(DeviceEnv("IP"));
+
+    // Minimize on a configuration page, then restore from the "taskbar": the window manager
+    // activates the window again. The page must be the one the user left.
+    ToStep(Skin::IPAddress, G_pIPAddrDlg);
+    const QImage before = FrameOnScreen();
+    QVERIFY(ClickOnScreen(G_pIPAddrDlg->MinimizeButton(), QPoint(9, 9)));
+    QVERIFY(WaitFor([this] { return m_frame->isMinimized(); }, 5000));
+    QVERIFY(Xdotool({u"windowactivate"_qs, WindowId()}));
+    QVERIFY(WaitFor([this] { return !m_frame->isMinimized(); }, 5000));
+    const QImage after = FrameOnScreen();
+    Save(before, u"x11_ipaddress_before_minimise"_qs);
+    Save(after, u"x11_ipaddress_restored"_qs);
+    QVERIFY(G_pIPAddrDlg->isVisible() && !G_pSummaryDlg->isVisible());
+    const double same = Matches(after, {}, before);
+    QVERIFY2(same > 0.99, qPrintable(QString::number(same)));
+
+    // The same during a reboot's wait: the wait and its dialog go on, and the Locate page still
+    // comes back when the wait is over.
+    ToStep(Skin::Reset, G_pSaveDlg);
+    QVERIFY(G_pSaveDlg->RebootRadio()->isChecked());
+    QElapsedTimer clock;
+    qint64 shownAt = -1, goneAt = -1;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        const bool up = G_pProgress && G_pProgress->isVisible();
+        if (up && shownAt < 0)
+            shownAt = clock.elapsed();
+        if (!up && shownAt >= 0 && goneAt < 0)
+            goneAt = clock.elapsed();
+    });
+    bool minimised = false, restored = false, pageKept = false, waitKept = false;
+    double dialogInPlace = 0;
+    QTimer::singleShot(0, this, [&] {
+        if (!WaitFor([&] { return shownAt >= 0; }, 10'000))
+            return;
+        QTest::qWait(2000);
+        minimised = Xdotool({u"windowminimize"_qs, WindowId()}) &&
+                    WaitFor([this] { return m_frame->isMinimized(); }, 5000);
+        // At least one of the wait's 4 s ticks passes while the window is away.
+        QTest::qWait(4500);
+        restored = Xdotool({u"windowactivate"_qs, WindowId()}) &&
+                   WaitFor([this] { return !m_frame->isMinimized(); }, 5000);
+        const QImage screen = FrameOnScreen();
+        Save(screen, u"x11_rebooting_restored"_qs);
+        pageKept = G_pSaveDlg->isVisible() && G_pTarnDlg->isVisible();
+        waitKept = G_pProgress->isVisible() &&
+                   G_pSaveDlg->Timers()->IsRunning(CTarn_SaveDlg::kRebootTimer);
+        dialogInPlace =
+            Matches(screen, kDialogOffset, Rgb(G_pProgress->grab().toImage()), kAnimation);
+    });
+    clock.start();
+    poll.start(5);
+    QTest::mouseClick(G_pSaveDlg->ApplyButton(), Qt::LeftButton);
+    QVERIFY(WaitFor([] { return G_pSearchDlg->isVisible(); }, kRebootWaitMs + 30'000));
+    QTest::qWait(50);
+    QVERIFY(minimised && restored);
+    QVERIFY(pageKept);
+    QVERIFY(waitKept);
+    QVERIFY2(dialogInPlace > 0.98, qPrintable(QString::number(dialogInPlace)));
+    const qint64 waited = goneAt - shownAt;
+    qInfo("Rebooting.... stood %lld ms", waited);
+    QVERIFY2(waited > kRebootWaitMs - 1000 && waited < kRebootWaitMs + 2500,
+             qPrintable(QString::number(waited)));
+
+    // Close, pressed for real, ends the program.
+    QVERIFY(WaitFor([] { return !Scanning(); }, 10'000));
+    QVERIFY(ClickOnScreen(G_pSearchDlg, QPoint(685, 15)));
+    QVERIFY(WaitFor([this] { return !m_frame->isVisible(); }, 5000));
+}
+
+void TestDesktopEndToEnd::dialogsInPlaceOnWayland()
+{
+    QCOMPARE(QGuiApplication::platformName(), u"wayland"_qs);
+    // "Loading...." as the compositor shows it, once the first status page is in.
+    QImage loadingScreen, loadingFrame, loadingDialog;
+    QTimer look;
+    connect(&look, &QTimer::timeout, this, [&] {
+        if (!loadingScreen.isNull() || !G_pProgress || !G_pProgress->isVisible() ||
+            G_pProgress->CurrentBitmap() != CTarn_Progress::FrameBitmap(3))
+            return;
+        look.stop();
+        QTest::qWait(200);
+        loadingFrame = Rgb(m_frame->grab().toImage());
+        loadingDialog = Rgb(G_pProgress->grab().toImage());
+        loadingScreen = ScreenShot();
+    });
+    look.start(5);
+    ConnectTo(DeviceEnv("IP"));
+    QVERIFY(!loadingScreen.isNull());
+    Save(loadingScreen, u"wayland_loading"_qs);
+    const QPoint window = FindWindow(loadingScreen, loadingFrame);
+    QVERIFY(window.x() >= 0);
+    const double loadingInPlace =
+        Matches(loadingScreen, window + kDialogOffset, loadingDialog, kAnimation);
+    QVERIFY2(loadingInPlace > 0.98, qPrintable(QString::number(loadingInPlace)));
+
+    // A message: an address the IP Address page refuses.
+    ToStep(Skin::IPAddress, G_pIPAddrDlg);
+    G_pIPAddrDlg->AddressEntry()->SetText(u"0.0.0.0"_qs);
+    QImage messageScreen, messageFrame, messageDialog;
+    QString messageText;
+    QTimer::singleShot(0, this, [&] {
+        if (!WaitFor([] { return G_pMessageDlg->isVisible(); }, 5000))
+            return;
+        QTest::qWait(200);
+        messageText = G_pMessageDlg->m_strMessage;
+        messageFrame = Rgb(m_frame->grab().toImage());
+        messageDialog = Rgb(G_pMessageDlg->grab().toImage());
+        messageScreen = ScreenShot();
+        QTest::mouseClick(G_pMessageDlg->OkButton(), Qt::LeftButton, {}, QPoint(40, 15));
+    });
+    QTest::mouseClick(G_pIPAddrDlg->ApplyButton(), Qt::LeftButton);
+    QVERIFY(!messageScreen.isNull());
+    qInfo("message: %s", qPrintable(messageText));
+    Save(messageScreen, u"wayland_message"_qs);
+    const QPoint windowNow = FindWindow(messageScreen, messageFrame);
+    QVERIFY(windowNow.x() >= 0);
+    const double messageInPlace = Matches(messageScreen, windowNow + kDialogOffset, messageDialog);
+    QVERIFY2(messageInPlace > 0.98, qPrintable(QString::number(messageInPlace)));
+
+    // Minimize takes the window off the screen; Close ends the program's run.
+    const QImage page = Rgb(m_frame->grab().toImage());
+    QTest::mouseClick(G_pIPAddrDlg->MinimizeButton(), Qt::LeftButton, {}, QPoint(9, 9));
+    QVERIFY(WaitFor([&] { return FindWindow(ScreenShot(), page).x() < 0; }, 10'000, 200));
+    QTimer::singleShot(0, this, [] {
+        QTest::mouseClick(G_pIPAddrDlg->CloseButton(), Qt::LeftButton, {}, QPoint(9, 9));
+    });
+    QCOMPARE(m_frame->exec(), 0);
+    QVERIFY(!m_frame->isVisible());
+}
+
+int main(int argc, char* argv[])
+{
+    return RunWizardTest<TestDesktopEndToEnd>(argc, argv);
+}
+
+#include "desktop_e2e.moc"

@@ -1,0 +1,184 @@
+#include "app/dialogservices.h"
+#include "app/globals.h"
+#include "app/ostreldlg.h"
+#include "controls/ptbutton.h"
+#include "controls/xhtmlstatic.h"
+#include "locate/searchdlg.h"
+#include "pages/ipaddrdlg.h"
+#include "pages/messagedlg.h"
+#include "pages/progressdlg.h"
+#include "pages/summarydlg.h"
+#include "platform/stringtable.h"
+#include "platform/windowtimers.h"
+#include "protocol/tarndlg.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+// The dialogs as they run in the program: inside the frame, over a console, with the frame's
+// timers and other work going on underneath.
+class TestOverlayDialog : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void secondRunWaitsForTheFirstAndKeepsItsText();
+    void waitEndedBeforeItsTurnIsNeverShown();
+    void inputBeneathIsHeldBackWhileUp();
+    void restoreKeepsThePageAndTheWait();
+    void consoleGoneWhileItsDialogIsUp();
+
+private:
+    CEnterEscFilter m_keyFilter;
+    std::unique_ptr<COstrelDlg> m_frame;
+};
+
+void TestOverlayDialog::initTestCase()
+{
+    qApp->installEventFilter(&m_keyFilter);
+}
+
+void TestOverlayDialog::init()
+{
+    m_frame = std::make_unique<COstrelDlg>();
+    m_frame->move(60, 40);
+    m_frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+    QVERIFY(m_frame->OpenConsole(u"QZ-8061Tr"_qs, u"192.168.77.10"_qs, u"255.255.255.0"_qs));
+}
+
+void TestOverlayDialog::cleanup()
+{
+    m_frame.reset();
+}
+
+void TestOverlayDialog::secondRunWaitsForTheFirstAndKeepsItsText()
+{
+    CTarn_MessageDlg* message = G_pMessageDlg;
+    QStringList shown;
+    int secondResult = -1;
+    bool secondReturnedBeforeShown = false;
+    int ticks = 0;
+    m_frame->Timers()->SetTimer(4242, 10, [&](unsigned) { ++ticks; });
+    // Reads what the screen shows, then presses OK; once more for what comes up next.
+    std::function<void()> answer = [&] {
+        QTRY_VERIFY(ticks >= 3);
+        shown.append(message->MessageText()->GetWindowText());
+        QTest::mouseClick(message->OkButton(), Qt::LeftButton, {}, QPoint(40, 15));
+        if (shown.size() < 2)
+            QTimer::singleShot(0, message, answer);
+    };
+    QTimer::singleShot(0, message, [&] {
+        // A second message while the first is up must not replace the first one's text.
+        QTimer::singleShot(0, message, answer);
+        message->m_strMessage = LoadString(139);
+        secondResult = message->exec();
+        secondReturnedBeforeShown = shown.size() < 2;
+    });
+    message->m_strMessage = LoadString(207);
+    QCOMPARE(message->exec(), 1);
+    m_frame->Timers()->KillTimer(4242);
+    QCOMPARE(shown, QStringList({LoadString(207), LoadString(139)}));
+    QCOMPARE(secondResult, 1);
+    QVERIFY(!secondReturnedBeforeShown);
+    QVERIFY(!message->isVisible() && !message->IsRunning());
+}
+
+void TestOverlayDialog::waitEndedBeforeItsTurnIsNeverShown()
+{
+    bool progressShown = false;
+    int progressResult = -1;
+    QTimer::singleShot(0, G_pMessageDlg, [&] {
+        // A wait whose timer ends it while a message is still up: nothing would end it later.
+        QTimer::singleShot(30, G_pProgress, [] { G_pProgress->done(0); });
+        QTimer::singleShot(60, G_pMessageDlg, [] { G_pMessageDlg->done(1); });
+        G_pProgress->m_strMessage = u"Rebooting...."_qs;
+        progressResult = G_pProgress->exec();
+        progressShown = G_pProgress->CurrentBitmap() != 0;
+    });
+    G_pMessageDlg->m_strMessage = LoadString(207);
+    QCOMPARE(G_pMessageDlg->exec(), 1);
+    QCOMPARE(progressResult, 0);
+    QVERIFY(!progressShown);
+    QVERIFY(!G_pProgress->isVisible() && !G_pProgress->IsRunning());
+}
+
+void TestOverlayDialog::inputBeneathIsHeldBackWhileUp()
+{
+    G_pTarnDlg->ShowPage(G_pSummaryDlg);
+    auto* edit = new QLineEdit(G_pSummaryDlg);
+    edit->setGeometry(300, 420, 100, 20);
+    edit->show();
+    edit->setFocus();
+    CPTButton* step = G_pSummaryDlg->StepButton(Skin::IPAddress);
+    QTimer::singleShot(0, G_pMessageDlg, [&] {
+        QTest::mouseClick(step, Qt::LeftButton);
+        QTest::keyClicks(edit, u"abc"_qs);
+        QTest::mouseClick(G_pSummaryDlg->MinimizeButton(), Qt::LeftButton, {}, QPoint(9, 9));
+        QVERIFY(G_pSummaryDlg->isVisible() && !G_pIPAddrDlg->isVisible());
+        QVERIFY(edit->text().isEmpty() && !m_frame->isMinimized());
+        G_pMessageDlg->done(1);
+    });
+    G_pMessageDlg->m_strMessage = LoadString(207);
+    QCOMPARE(G_pMessageDlg->exec(), 1);
+    // Afterwards the page has its input, and its focus, back.
+    QCOMPARE(QApplication::focusWidget(), edit);
+    QTest::keyClicks(edit, u"abc"_qs);
+    QCOMPARE(edit->text(), u"abc"_qs);
+    QTest::mouseClick(step, Qt::LeftButton);
+    QVERIFY(G_pIPAddrDlg->isVisible());
+}
+
+void TestOverlayDialog::restoreKeepsThePageAndTheWait()
+{
+    G_pTarnDlg->ShowPage(G_pIPAddrDlg);
+    bool pageKept = false, waitKept = false, dialogKept = false;
+    int bitmapAfterRestore = 0;
+    QTimer::singleShot(0, G_pProgress, [&] {
+        G_pIPAddrDlg->OnTimer(CTarn_IPAddrDlg::kRebootTimer); // frame 1 on screen
+        m_frame->showMinimized();
+        QTRY_VERIFY(m_frame->isMinimized());
+        m_frame->showNormal();
+        QTRY_VERIFY(!m_frame->isMinimized());
+        pageKept = G_pIPAddrDlg->isVisible() && !G_pSummaryDlg->isVisible();
+        waitKept = G_pIPAddrDlg->Timers()->IsRunning(CTarn_IPAddrDlg::kRebootTimer);
+        dialogKept = G_pProgress->isVisible();
+        bitmapAfterRestore = G_pProgress->CurrentBitmap();
+        // The rest of the wait, ticked by hand rather than in 44 s.
+        for (int tick = 2; tick <= 11; ++tick)
+            G_pIPAddrDlg->OnTimer(CTarn_IPAddrDlg::kRebootTimer);
+    });
+    G_pIPAddrDlg->OnSetupIPAddressResult();
+    QVERIFY(pageKept);
+    QVERIFY(waitKept);
+    QVERIFY(dialogKept);
+    QCOMPARE(bitmapAfterRestore, CTarn_Progress::FrameBitmap(1));
+    // The wait's own end still brings the Locate page back.
+    QVERIFY(G_pSearchDlg->isVisible() && !G_pTarnDlg->isVisible());
+}
+
+void TestOverlayDialog::consoleGoneWhileItsDialogIsUp()
+{
+    QTimer::singleShot(0, m_frame.get(), [this] {
+        // A new Connect replaces the console, and its dialogs with it.
+        QVERIFY(m_frame->OpenConsole(u"QZ-8061Tr"_qs, u"192.168.77.11"_qs, u"255.255.255.0"_qs));
+    });
+    G_pProgress->m_strMessage = u"Loading...."_qs;
+    QCOMPARE(G_pProgress->exec(), 0);
+    QCOMPARE(COverlayDialog::ActiveDialog(), nullptr);
+    // The next dialog shows at once: nothing is left waiting behind the one that went.
+    QTimer::singleShot(0, G_pMessageDlg, [] {
+        QVERIFY(G_pMessageDlg->isVisible());
+        G_pMessageDlg->done(1);
+    });
+    QCOMPARE(G_pMessageDlg->exec(), 1);
+}
+
+QTEST_MAIN(TestOverlayDialog)
+#include "test_overlaydialog.moc"
