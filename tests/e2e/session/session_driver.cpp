@@ -166,8 +166,8 @@ int main(int argc, char* argv[])
         }
         qint32 result = 0;
         QString data;
-        for (QString id = web->TakeResult(result, data); !id.isEmpty();
-             id = web->TakeResult(result, data)) {
+        for (QString id = web->TakeResult(0, result, data); !id.isEmpty();
+             id = web->TakeResult(0, result, data)) {
             if (!outDir.isEmpty()) {
                 QFile file(outDir + u"/response-%1.txt"_qs.arg(results));
                 if (file.open(QIODevice::WriteOnly))
