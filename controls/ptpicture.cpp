@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 
 namespace
@@ -92,7 +93,11 @@ bool CPTPicture::Draw(QPainter& painter) const
     if (m_image.isNull() || !painter.device())
         return false;
     const QSize size = DrawnSize(painter.device()->logicalDpiX(), painter.device()->logicalDpiY());
-    const qreal ratio = painter.device()->devicePixelRatio();
+    // The engine's device is where the pixels land, also when a widget is rendered into an image.
+    const QPaintEngine* engine = painter.paintEngine();
+    const QPaintDevice* target =
+        engine && engine->paintDevice() ? engine->paintDevice() : painter.device();
+    const qreal ratio = target->devicePixelRatio();
     const QImage& image = ImageFor(ratio);
     // At 1.5 the larger picture is scaled down, which needs filtering to stay sharp.
     const bool smooth = !qFuzzyCompare(ratio, qreal(qRound(ratio)));
