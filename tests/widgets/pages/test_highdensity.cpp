@@ -58,7 +58,6 @@ private slots:
     void init();
     void cleanup();
     void stepsAndBannerComeFromTheLargePictures();
-    void betweenSizesTheLargePictureIsScaledDown();
 
 private:
     std::unique_ptr<CTarnDlg> m_console;
@@ -116,26 +115,6 @@ void TestHighDensity::stepsAndBannerComeFromTheLargePictures()
     const double toEnlarged = MeanDifference(drawn, Enlarged(Picture(140).copy(banner), 2));
     QVERIFY2(toLarge < 2 && toEnlarged > 2 * toLarge + 1,
              qPrintable(QStringLiteral("%1 / %2").arg(toLarge).arg(toEnlarged)));
-}
-
-void TestHighDensity::betweenSizesTheLargePictureIsScaledDown()
-{
-    // 150 %: no picture of that size; the 2x one scaled down is closer to sharp than 1x enlarged.
-    constexpr qreal ratio = 1.5;
-    auto* page = static_cast<CSkinnedPage*>(G_pSummaryDlg);
-    QImage image(page->size() * ratio, QImage::Format_RGB32);
-    image.setDevicePixelRatio(ratio);
-    page->render(&image);
-    image.setDevicePixelRatio(1);
-    QWidget* step = page->StepButton(Skin::Repeater);
-    const QImage drawn = image.copy(Scaled(step->geometry(), ratio));
-    const QImage fromLarge =
-        Picture(224, u"@2x").scaled(drawn.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const QImage fromSmall =
-        Picture(224).scaled(drawn.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const double toLarge = MeanDifference(drawn, fromLarge);
-    const double toSmall = MeanDifference(drawn, fromSmall);
-    QVERIFY2(toLarge < toSmall, qPrintable(QStringLiteral("%1 / %2").arg(toLarge).arg(toSmall)));
 }
 
 int main(int argc, char** argv)
