@@ -99,8 +99,10 @@ bool CPTPicture::Draw(QPainter& painter) const
         engine && engine->paintDevice() ? engine->paintDevice() : painter.device();
     const qreal ratio = target->devicePixelRatio();
     const QImage& image = ImageFor(ratio);
-    // At 1.5 the larger picture is scaled down, which needs filtering to stay sharp.
-    const bool smooth = !qFuzzyCompare(ratio, qreal(qRound(ratio)));
+    // Between whole multiples of the picture's own size (150 %, or 300 % from the 2x picture)
+    // the pixels are resampled, which needs filtering to stay even.
+    const qreal stretch = ratio / (&image == &m_double ? 2.0 : 1.0);
+    const bool smooth = !qFuzzyCompare(stretch, qreal(qRound(stretch)));
     const bool wasSmooth = painter.testRenderHint(QPainter::SmoothPixmapTransform);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth || wasSmooth);
     painter.drawImage(QRect(QPoint(0, 0), size), image);
