@@ -10,6 +10,16 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/kelda-support-utility.desktop
 install(FILES ${PROJECT_SOURCE_DIR}/resources/skin/icon-128.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps
         RENAME kelda-support-utility.png)
+# Software centres list the program from its metainfo.
+install(FILES ${PROJECT_SOURCE_DIR}/resources/kelda-support-utility.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# Firewall rules for the discovery port, where firewalld and ufw look for them; nothing is opened
+# until the user enables them.
+install(FILES ${PROJECT_SOURCE_DIR}/resources/firewall/kelda-support-utility.xml
+        DESTINATION lib/firewalld/services)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/firewall/kelda-support-utility.ufw
+        DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/ufw/applications.d
+        RENAME kelda-support-utility)
 
 # pkexec finds our action by the helper's absolute path, so the policy names the installed one.
 set(KELDA_POLKIT_ACTION org.kelda.support-utility.netconfig)

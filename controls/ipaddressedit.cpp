@@ -37,6 +37,8 @@ CIPAddressEdit::CIPAddressEdit(QWidget* parent) : QWidget(parent)
         field->installEventFilter(this);
         connect(field, &QLineEdit::textEdited, this, [this, i] { OnEdited(i); });
         layout->addWidget(field, 1);
+        if (i > 0)
+            field->setFocusPolicy(Qt::ClickFocus);
         m_fields[size_t(i)] = field;
     }
     setFocusProxy(m_fields[0]);
@@ -111,6 +113,16 @@ void CIPAddressEdit::SetFieldFocus(int index)
     QLineEdit* field = m_fields[size_t(std::clamp(index, 0, kFields - 1))];
     field->setFocus(Qt::OtherFocusReason);
     field->selectAll();
+}
+
+void CIPAddressEdit::SetAccessibleName(const QString& name)
+{
+    setAccessibleName(name);
+    for (int i = 0; i < kFields; ++i) {
+        m_fields[size_t(i)]->setAccessibleName(name);
+        m_fields[size_t(i)]->setAccessibleDescription(
+            QStringLiteral("Part %1 of %2").arg(i + 1).arg(kFields));
+    }
 }
 
 int CIPAddressEdit::FocusedField() const

@@ -9,7 +9,8 @@
 class QLineEdit;
 
 // Four address fields of 0 to 255 with dots between them. A blank field reads as 0, typing a
-// dot or a third digit moves on, Backspace in an empty field moves back.
+// dot or a third digit moves on, Backspace in an empty field moves back. Tab enters at the first
+// field and leaves the whole address, as one control.
 class CIPAddressEdit : public QWidget
 {
     Q_OBJECT
@@ -28,6 +29,8 @@ public:
     bool IsBlank() const;
     void SetFieldFocus(int index);
     int FocusedField() const;
+    // Names the control and each of its fields, which are what a screen reader meets.
+    void SetAccessibleName(const QString& name);
 
     // Splits dotted decimal into fields as typing would, each clamped to 255; blanks stay blank.
     static std::array<std::optional<int>, kFields> ParseFields(QStringView dotted);

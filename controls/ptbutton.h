@@ -5,7 +5,9 @@
 #include <QWidget>
 
 // A picture button of the skin: normal, hover and disabled pictures; the disabled one wins.
-// Clicks reach the page as clicked() and command(control id).
+// Clicks reach the page as clicked() and command(control id). Tab reaches it and Space presses
+// it; give it an accessible name that says what it does. The focus frame shows only once the
+// keyboard is in use, so the skin stays as drawn for mouse users and in the first window.
 class CPTButton : public QWidget
 {
     Q_OBJECT
@@ -18,14 +20,19 @@ public:
     int ControlId() const { return m_controlId; }
     bool IsHover() const { return m_nHover != 0; }
     bool IsTracking() const { return m_nTracking != 0; }
+    bool ShowsFocus() const { return hasFocus() && m_showFocus; }
 
     QSize sizeHint() const override;
+
+    // What a click does, for the keyboard and for assistive technology.
+    void Click();
 
 signals:
     void clicked();
     void command(int controlId);
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -33,6 +40,10 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void StartTracking();
@@ -46,4 +57,6 @@ private:
     int m_nHover = 0;
     int m_nTracking = 0;
     bool m_pressed = false;
+    bool m_spacePressed = false;
+    bool m_showFocus = false;
 };

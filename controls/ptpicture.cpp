@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 
 namespace
@@ -38,18 +39,39 @@ QString CPTPicture::ResourcePath(QStringView name, QStringView type)
     return QStringLiteral(":/%1/%2").arg(type, ResourceName(name));
 }
 
-bool CPTPicture::Load(QStringView name, QStringView type)
+namespace
 {
-    Release();
-    QString path = ResourcePath(name, type);
+
+QImage ReadPicture(QStringView name, QStringView type)
+{
+    QString path = CPTPicture::ResourcePath(name, type);
     if (!QFile::exists(path))
         path = QStringLiteral("keldaskin:%1/%2").arg(type, ResourceName(name));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
-        return false;
+        return {};
     QImageReader reader(&file);
-    m_image = reader.read();
-    return !m_image.isNull();
+    return reader.read();
+}
+
+} // namespace
+
+bool CPTPicture::Load(QStringView name, QStringView type)
+{
+    Release();
+    m_image = ReadPicture(name, type);
+    if (m_image.isNull())
+        return false;
+    // A companion of another size than twice would shift every control drawn over it.
+    m_double = ReadPicture(name.toString() + QStringLiteral("@2x"), type);
+    if (m_double.size() != m_image.size() * 2)
+        m_double = QImage();
+    return true;
+}
+
+const QImage& CPTPicture::ImageFor(qreal devicePixelRatio) const
+{
+    return devicePixelRatio > 1.0 && !m_double.isNull() ? m_double : m_image;
 }
 
 bool CPTPicture::LoadId(int id, QStringView type)
@@ -71,6 +93,19 @@ bool CPTPicture::Draw(QPainter& painter) const
     if (m_image.isNull() || !painter.device())
         return false;
     const QSize size = DrawnSize(painter.device()->logicalDpiX(), painter.device()->logicalDpiY());
-    painter.drawImage(QRect(QPoint(0, 0), size), m_image);
+    // The engine's device is where the pixels land, also when a widget is rendered into an image.
+    const QPaintEngine* engine = painter.paintEngine();
+    const QPaintDevice* target =
+        engine && engine->paintDevice() ? engine->paintDevice() : painter.device();
+    const qreal ratio = target->devicePixelRatio();
+    const QImage& image = ImageFor(ratio);
+    // Between whole multiples of the picture's own size (150 %, or 300 % from the 2x picture)
+    // the pixels are resampled, which needs filtering to stay even.
+    const qreal stretch = ratio / (&image == &m_double ? 2.0 : 1.0);
+    const bool smooth = !qFuzzyCompare(stretch, qreal(qRound(stretch)));
+    const bool wasSmooth = painter.testRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth || wasSmooth);
+    painter.drawImage(QRect(QPoint(0, 0), size), image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, wasSmooth);
     return true;
 }

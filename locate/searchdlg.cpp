@@ -66,6 +66,8 @@ CSearchDlg::CSearchDlg(QWidget* parent) : QWidget(parent)
         // The steps only show where the user is; there is no device to go to yet.
         auto* button = new CPTButton(this, kFirstStep + step);
         button->setObjectName(QString::number(kFirstStep + step));
+        // Nothing to press here: Tab passes them by, a screen reader still reads them.
+        button->setFocusPolicy(Qt::NoFocus);
         m_steps[size_t(step)] = button;
     }
     m_scan = new QPushButton(u"Scan"_qs, this);
@@ -89,6 +91,10 @@ CSearchDlg::CSearchDlg(QWidget* parent) : QWidget(parent)
         if (G_pMainDlg)
             G_pMainDlg->MinimizeWizard();
     });
+
+    m_list->setAccessibleName(u"Smart Repeaters on your network"_qs);
+    Skin::NameSkinButtons(m_steps, Skin::Locate, m_minimize, m_close);
+    Skin::SetTabOrder({m_scan, m_list, m_connect}, m_steps, m_minimize, m_close);
 
     OnInitDialog();
 }

@@ -96,6 +96,16 @@ CTarn_IPAddrDlg::CTarn_IPAddrDlg(QWidget* parent) : CSkinnedPage(parent, kSkin)
     m_pDHCPEnable = MakeRadio(this, kDHCPEnable, dhcp);
     m_pDHCPDisable = MakeRadio(this, kDHCPDisable, dhcp);
 
+    // The words beside the boxes are part of the picture.
+    m_pAutoIP->setAccessibleName(u"Auto IP"_qs);
+    m_pStaticIP->setAccessibleName(u"Static IP"_qs);
+    m_pAddress->SetAccessibleName(u"New IP Address"_qs);
+    m_pMask->SetAccessibleName(u"New Subnet Mask"_qs);
+    m_pDHCPEnable->setAccessibleName(u"DHCP Server Enable"_qs);
+    m_pDHCPDisable->setAccessibleName(u"DHCP Server Disable"_qs);
+    // As the page reads: address, mask, then how the address is kept.
+    SetContentTabOrder({m_pAddress, m_pMask, m_pAutoIP, m_pStaticIP, m_pApply});
+
     OnInitDialog();
     new CLabelAreaWatcher(
         this, [this](QPoint pos) { return OnSetCursor(pos); },

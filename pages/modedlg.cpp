@@ -57,6 +57,9 @@ CTarn_ModeDlg::CTarn_ModeDlg(QWidget* parent) : CSkinnedPage(parent, kSkin)
     m_pVersion->SetTransparent(true);
     m_pVersion->SetTextColor(MakeColorRef(0, 0, 0));
 
+    m_pFileEdit->setAccessibleName(u"Firmware file"_qs);
+    SetContentTabOrder({m_pFileEdit, m_pBrowse, m_pApply});
+
     OnInitDialog();
 }
 

@@ -25,8 +25,9 @@ public:
     // The wait ends on the tick that takes the count past this.
     static constexpr int kUpgradeLastTick = 10;
 
-    // The one filter of the file-open dialog.
-    static constexpr char16_t kFileFilter[] = u"All File (*.*)";
+    // The one filter of the file-open dialog. "*" and not "*.*": on Linux a firmware image often
+    // has no dot in its name, and "*.*" would hide it.
+    static constexpr char16_t kFileFilter[] = u"All File (*)";
 
     // The upload has ended; `response` is whatever the device answered.
     void OnUploadResult(const QString& response);

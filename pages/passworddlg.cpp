@@ -49,6 +49,12 @@ CTarn_PasswordDlg::CTarn_PasswordDlg(QWidget* parent) : CSkinnedPage(parent, kSk
     m_pApply->setAutoDefault(false);
     connect(m_pApply, &QPushButton::clicked, this, &CTarn_PasswordDlg::OnApply);
 
+    m_pUserName->setAccessibleName(u"User Name"_qs);
+    m_pCurrent->setAccessibleName(u"Current Password"_qs);
+    m_pNew->setAccessibleName(u"New Password"_qs);
+    m_pConfirm->setAccessibleName(u"Confirm Password"_qs);
+    SetContentTabOrder({m_pUserName, m_pCurrent, m_pNew, m_pConfirm, m_pApply});
+
     OnInitDialog();
     new CLabelAreaWatcher(this, [this](QPoint pos) { return OnSetCursor(pos); });
 }

@@ -44,6 +44,10 @@ CTarn_SaveDlg::CTarn_SaveDlg(QWidget* parent) : CSkinnedPage(parent, kSkin)
     m_pApply->setAutoDefault(false);
     connect(m_pApply, &QPushButton::clicked, this, &CTarn_SaveDlg::OnApply);
 
+    m_pReboot->setAccessibleName(u"Reboot"_qs);
+    m_pFactoryReset->setAccessibleName(u"Factory Reset"_qs);
+    SetContentTabOrder({m_pReboot, m_pFactoryReset, m_pApply});
+
     OnInitDialog();
     new CLabelAreaWatcher(
         this, [this](QPoint pos) { return OnSetCursor(pos); },

@@ -57,6 +57,13 @@ CSkinnedPage::CSkinnedPage(QWidget* parent, const PageSkin& skin) : QWidget(pare
     });
     m_macLabel = MakeDeviceLabel(this, m_skin.macLabelId);
     m_ipLabel = MakeDeviceLabel(this, m_skin.ipLabelId);
+    Skin::NameSkinButtons(m_steps, m_skin.ownStep, m_minimize, m_close);
+    SetContentTabOrder({});
+}
+
+void CSkinnedPage::SetContentTabOrder(std::initializer_list<QWidget*> content)
+{
+    Skin::SetTabOrder(content, m_steps, m_minimize, m_close);
 }
 
 void CSkinnedPage::OnInitDialog()

@@ -43,6 +43,8 @@ public:
 protected:
     // Loads the background and lays the page out once.
     void OnInitDialog();
+    // The page's own controls in the order Tab visits them, before the steps and title buttons.
+    void SetContentTabOrder(std::initializer_list<QWidget*> content);
     // Runs at start and, except on the password page, every time the page is shown.
     virtual void LayoutControls();
     // The page's own work when it is shown, after the layout, and when it is hidden.

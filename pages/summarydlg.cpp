@@ -59,6 +59,8 @@ CTarn_SummaryDlg::CTarn_SummaryDlg(QWidget* parent) : CSkinnedPage(parent, kSkin
     auto* dhcp = new QButtonGroup(this);
     m_enable = MakeRadio(this, kDHCPEnable, dhcp);
     m_disable = MakeRadio(this, kDHCPDisable, dhcp);
+    m_enable->setAccessibleName(u"DHCP Enable"_qs);
+    m_disable->setAccessibleName(u"DHCP Disable"_qs);
     OnInitDialog();
 }
 

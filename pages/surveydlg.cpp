@@ -150,6 +150,11 @@ CTarn_SurveyDlg::CTarn_SurveyDlg(QWidget* parent) : CSkinnedPage(parent, kSkin)
     m_pDefaultKey = new QComboBox(this);
     m_pDefaultKey->setObjectName(QString::number(kDefaultKey));
 
+    m_pList->setAccessibleName(u"Wireless networks"_qs);
+    m_pKeyEdit->setAccessibleName(u"Security Key"_qs);
+    m_pDefaultKey->setAccessibleName(u"Default key"_qs);
+    SetContentTabOrder({m_pScan, m_pList, m_pKeyEdit, m_pDefaultKey, m_pConnect});
+
     OnInitDialog();
     list->MakeColumns();
 }

@@ -172,26 +172,36 @@ QString ResourcePrefix(Storage storage)
     return {};
 }
 
-QString FileName(const Picture& picture)
+bool HasDoubleSize(const Picture& picture)
 {
+    return picture.storage != Storage::Icon;
+}
+
+QString FileName(const Picture& picture, int scale)
+{
+    const QString suffix = scale == 1 ? QString() : QStringLiteral("@%1x").arg(scale);
     switch (picture.storage) {
     case Storage::Jpeg:
-        return QStringLiteral("%1.jpg").arg(picture.id);
+        return QStringLiteral("%1%2.jpg").arg(picture.id).arg(suffix);
     case Storage::Bitmap:
-        return QStringLiteral("%1.bmp").arg(picture.id);
+        return QStringLiteral("%1%2.bmp").arg(picture.id).arg(suffix);
     case Storage::Icon:
         return QStringLiteral("icon-%1.png").arg(picture.id);
     }
     return {};
 }
 
-QImage Render(const Picture& picture)
+QImage Render(const Picture& picture, int scale)
 {
     const bool alpha = picture.storage == Storage::Icon;
-    QImage image(picture.size, alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    QImage image(picture.size * scale,
+                 alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     image.fill(alpha ? Qt::transparent : Qt::white);
-    image.setDotsPerMeterX(DotsPerMeterAt96Dpi);
-    image.setDotsPerMeterY(DotsPerMeterAt96Dpi);
+    image.setDotsPerMeterX(DotsPerMeterAt96Dpi * scale);
+    image.setDotsPerMeterY(DotsPerMeterAt96Dpi * scale);
+    // The painter then works in the 1x coordinates the paint functions are written in.
+    if (scale != 1)
+        image.setDevicePixelRatio(scale);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::TextAntialiasing);
     picture.paint(painter);

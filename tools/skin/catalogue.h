@@ -24,10 +24,13 @@ struct Picture {
 
 QList<Picture> Catalogue();
 
-QString FileName(const Picture& picture);
+// Every picture but the icon (already large, scaled by the desktop) is also drawn at twice its
+// size for high-density screens, stored beside it as "133@2x.jpg" under the alias "133@2x".
+bool HasDoubleSize(const Picture& picture);
+QString FileName(const Picture& picture, int scale = 1);
 QString ResourcePrefix(Storage storage);
 
-QImage Render(const Picture& picture);
+QImage Render(const Picture& picture, int scale = 1);
 // The file's bytes: fixed quality and density, so the same build writes the same bytes.
 QByteArray Encode(const Picture& picture, const QImage& image);
 

@@ -124,19 +124,23 @@ int main(int argc, char** argv)
     bool good = true;
     QSet<QString> produced;
     for (const Skin::Picture& picture : catalogue) {
-        const QString name = Skin::FileName(picture);
-        produced.insert(name);
-        const QByteArray bytes = Skin::Encode(picture, Skin::Render(picture));
-        if (bytes.isEmpty()) {
-            Print(QStringLiteral("kelda-skin: cannot encode %1").arg(name));
-            good = false;
-            continue;
-        }
-        good = Deliver(options, output.filePath(name), bytes, true) && good;
-        if (!options.previewDir.isEmpty()) {
-            // What the program will see: the stored file decoded again, saved losslessly.
-            QImage::fromData(bytes).save(
-                QDir(options.previewDir).filePath(name + QStringLiteral(".png")));
+        for (const int scale : {1, 2}) {
+            if (scale != 1 && !Skin::HasDoubleSize(picture))
+                continue;
+            const QString name = Skin::FileName(picture, scale);
+            produced.insert(name);
+            const QByteArray bytes = Skin::Encode(picture, Skin::Render(picture, scale));
+            if (bytes.isEmpty()) {
+                Print(QStringLiteral("kelda-skin: cannot encode %1").arg(name));
+                good = false;
+                continue;
+            }
+            good = Deliver(options, output.filePath(name), bytes, true) && good;
+            if (!options.previewDir.isEmpty()) {
+                // What the program will see: the stored file decoded again, saved losslessly.
+                QImage::fromData(bytes).save(
+                    QDir(options.previewDir).filePath(name + QStringLiteral(".png")));
+            }
         }
     }
 

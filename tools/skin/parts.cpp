@@ -196,7 +196,10 @@ void PaintDialogButton(QPainter& painter, const QString& text, DialogButtonState
         look = ButtonLook::Disabled;
         break;
     }
-    const QRect whole = painter.window();
+    // In the picture's own pixels: at 2x the device is twice as large as the picture.
+    const QPaintDevice* device = painter.device();
+    const QRect whole(0, 0, qRound(device->width() / device->devicePixelRatio()),
+                      qRound(device->height() / device->devicePixelRatio()));
     PaintButtonFace(painter, whole.adjusted(6, 4, -6, -4), look, text);
 }
 

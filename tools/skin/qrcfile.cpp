@@ -15,6 +15,10 @@ QByteArray QrcText(const QList<Picture>& catalogue, const QString& pictureFolder
             text += QStringLiteral("        <file alias=\"%1\">%2/%3</file>\n")
                         .arg(picture.id)
                         .arg(pictureFolder, FileName(picture));
+            if (HasDoubleSize(picture))
+                text += QStringLiteral("        <file alias=\"%1@2x\">%2/%3</file>\n")
+                            .arg(picture.id)
+                            .arg(pictureFolder, FileName(picture, 2));
         }
         text += QStringLiteral("    </qresource>\n");
     }

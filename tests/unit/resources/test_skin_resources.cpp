@@ -72,6 +72,8 @@ private slots:
     void bitmaps_data();
     void bitmaps();
     void icon();
+    void doubleSizedPictures_data();
+    void doubleSizedPictures();
     void statePicturesDiffer();
     void progressFramesAreAllDifferent();
     void picturesJoinThePictureBehindThem();
@@ -143,6 +145,40 @@ void TestSkinResources::icon()
     QCOMPARE(image.width(), image.height());
     QVERIFY(image.width() >= 48);
     QVERIFY(image.hasAlphaChannel());
+}
+
+void TestSkinResources::doubleSizedPictures_data()
+{
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<int>("id");
+    for (const ExpectedPicture& picture : ExpectedPictures()) {
+        if (picture.prefix != QStringLiteral("ICON"))
+            QTest::addRow("%s/%d", qPrintable(picture.prefix), picture.id)
+                << picture.prefix << picture.id;
+    }
+}
+
+void TestSkinResources::doubleSizedPictures()
+{
+    QFETCH(QString, prefix);
+    QFETCH(int, id);
+    const QString path = QStringLiteral(":/%1/%2").arg(prefix).arg(id);
+    QImageReader single(path);
+    QImageReader twice(path + QStringLiteral("@2x"));
+    QVERIFY2(twice.canRead(), "no 2x picture");
+    QCOMPARE(twice.format(), single.format());
+    const QImage small = single.read().convertToFormat(QImage::Format_RGB32);
+    const QImage large = twice.read().convertToFormat(QImage::Format_RGB32);
+    QVERIFY(!large.isNull());
+    QCOMPARE(large.size(), small.size() * 2);
+    // The same drawing, not only the same size: shrunk, it must match the 1x picture (a 2x
+    // picture painted without scaling would hold the top-left quarter of the drawing).
+    const QImage shrunk =
+        large.scaled(small.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const double difference = MeanDifference(shrunk, {}, small, {}, small.size());
+    // JPEG coding blurs the small title buttons' white marks on red most.
+    const double tolerance = small.width() * small.height() < 1000 ? 12 : 6;
+    QVERIFY2(difference < tolerance, qPrintable(QString::number(difference)));
 }
 
 void TestSkinResources::statePicturesDiffer()
