@@ -15,7 +15,7 @@ namespace {
 // the contexts deleted so far, so the test can see what the client sent behind its back.
 constexpr char kFakeHelper[] = R"(#!/usr/bin/env python3
 import socket, struct, time
-REQUEST = struct.Struct("=9I")
+REQUEST = struct.Struct("=10I")
 REPLY = struct.Struct("=iII8sI200sI")
 channel = socket.socket(fileno=0)
 added, deleted = 0, []
@@ -23,7 +23,7 @@ while True:
     data = channel.recv(1024)
     if not data:
         break
-    op, version, _, _, _, _, context, _, sequence = REQUEST.unpack(data)
+    op, version, _, _, _, _, context, _, sequence, _ = REQUEST.unpack(data)
     error, answer, message = 0, 0, b""
     if op == 1:
         answer = version
