@@ -22,5 +22,5 @@ QString MakeMACKey(QStringView macText);
 std::optional<_STRU_AP_INFO> ParseDiscoveryReply(QByteArrayView datagram);
 
 // Appends the device of a reply to the list unless it is no reply, the device is listed
-// already or the model is not ours. True when appended.
-bool AcceptDiscoveryReply(QByteArrayView datagram, QList<_STRU_AP_INFO>& devices);
+// already, the model is not ours or the list is full. True when appended.
+bool AcceptDiscoveryReply(QByteArrayView datagram, CFoundDevices& devices);
