@@ -22,7 +22,6 @@ private slots:
     void sameDeviceIsListedOnce();
     void devicesKeepTheirOrderOfArrival();
     void floodStopsAtTheBound();
-    void assignedListKeepsItsKeys();
 };
 
 void TestDiscoveryReply::queryIsByteExact()
@@ -235,15 +234,6 @@ void TestDiscoveryReply::floodStopsAtTheBound()
     QVERIFY(AcceptDiscoveryReply(MakeReply(fields), devices));
     fields.mac = NumberedMAC(255).toUpper();
     QVERIFY(!AcceptDiscoveryReply(MakeReply(fields), devices));
-}
-
-void TestDiscoveryReply::assignedListKeepsItsKeys()
-{
-    // A list set whole (the Locate page's tests do) still knows its devices.
-    CFoundDevices devices;
-    devices = QList<_STRU_AP_INFO>{{u"QZ-8061Tr"_qs, u"00:1A:2B:3C:4D:5E"_qs, {}, {}, {}, {}}};
-    QVERIFY(!AcceptDiscoveryReply(MakeReply(), devices));
-    QCOMPARE(devices.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestDiscoveryReply)
