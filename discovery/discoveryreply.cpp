@@ -77,16 +77,14 @@ std::optional<_STRU_AP_INFO> ParseDiscoveryReply(QByteArrayView datagram)
     return device;
 }
 
-bool AcceptDiscoveryReply(QByteArrayView datagram, QList<_STRU_AP_INFO>& devices,
+bool AcceptDiscoveryReply(QByteArrayView datagram, CFoundDevices& devices,
                           std::uint32_t interfaceIndex)
 {
-    std::optional<_STRU_AP_INFO> device = ParseDiscoveryReply(datagram);
-    if (!device)
+    if (devices.IsFull())
         return false;
-    for (const _STRU_AP_INFO& known : devices) {
-        if (known.strMAC.compare(device->strMAC, Qt::CaseInsensitive) == 0)
-            return false;
-    }
+    std::optional<_STRU_AP_INFO> device = ParseDiscoveryReply(datagram);
+    if (!device || devices.ContainsMAC(device->strMAC))
+        return false;
     if (device->strModel != QStringView(kSupportedModel))
         return false;
     device->dwInterfaceIndex = interfaceIndex;

@@ -22,7 +22,7 @@ QString MakeMACKey(QStringView macText);
 std::optional<_STRU_AP_INFO> ParseDiscoveryReply(QByteArrayView datagram);
 
 // Appends the device of a reply to the list unless it is no reply, the device is listed
-// already or the model is not ours. interfaceIndex: the adapter the reply arrived on; a device
-// heard on several keeps the first. True when appended.
-bool AcceptDiscoveryReply(QByteArrayView datagram, QList<_STRU_AP_INFO>& devices,
+// already, the model is not ours or the list is full. interfaceIndex: the adapter the reply
+// arrived on; a device heard on several keeps the first. True when appended.
+bool AcceptDiscoveryReply(QByteArrayView datagram, CFoundDevices& devices,
                           std::uint32_t interfaceIndex = 0);

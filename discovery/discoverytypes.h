@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <array>
@@ -32,7 +33,40 @@ struct _STRU_AP_INFO {
     friend bool operator==(const _STRU_AP_INFO&, const _STRU_AP_INFO&) = default;
 };
 
+// The devices found by one scan, in order of first answer, with their MAC keys beside them so
+// that a reply is checked against the list in constant time however many have answered.
+class CFoundDevices
+{
+public:
+    // No real network holds this many of our repeaters; beyond it the replies are a flood.
+    static constexpr qsizetype kMaxDevices = 256;
+
+    CFoundDevices() = default;
+    CFoundDevices& operator=(const QList<_STRU_AP_INFO>& devices);
+
+    // Compared as the list always has: MAC keys equal ignoring case.
+    bool ContainsMAC(const QString& mac) const;
+    bool IsFull() const { return m_devices.size() >= kMaxDevices; }
+    // Unchecked: the caller decides about duplicates and the bound.
+    void append(const _STRU_AP_INFO& device);
+    void clear();
+    void squeeze() { m_devices.squeeze(); }
+
+    qsizetype size() const { return m_devices.size(); }
+    bool isEmpty() const { return m_devices.isEmpty(); }
+    const _STRU_AP_INFO& operator[](qsizetype i) const { return m_devices[i]; }
+    const _STRU_AP_INFO& first() const { return m_devices.first(); }
+    QList<_STRU_AP_INFO>::const_iterator begin() const { return m_devices.cbegin(); }
+    QList<_STRU_AP_INFO>::const_iterator end() const { return m_devices.cend(); }
+
+private:
+    static QString Key(const QString& mac) { return mac.toCaseFolded(); }
+
+    QList<_STRU_AP_INFO> m_devices;
+    QSet<QString> m_keys;
+};
+
 // The job queue (index 0 is the head; a scan runs while it is not empty) and the devices found
-// by the current scan, in order of first answer.
+// by the current scan.
 extern QList<_STRU_UDP_DATA> G_mUDPQueue;
-extern QList<_STRU_AP_INFO> G_mAPList;
+extern CFoundDevices G_mAPList;

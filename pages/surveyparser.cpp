@@ -18,6 +18,9 @@ constexpr QStringView kInputEnd = u"<input";
 constexpr QStringView kFontEnd = u"</font>";
 // Channel and SSID carry a hidden input after their text; the others end with their font.
 constexpr int kCellsEndingAtInput = 2;
+// Far above any real cell. A cell whose end marker is missing or far away stops at the next
+// cell opening or here, so no page can make the cells hold more than the page itself.
+constexpr qsizetype kMaxCellLength = 4096;
 
 // The page is read from a front that only ever moves forward, as if the text before it had
 // been cut away. Offsets are relative to the front; -1 means "not there".
@@ -88,6 +91,7 @@ int ParseSurveyCells(QStringView page, QStringList& cells)
     cells.clear();
     CNextMarker inputEnd(reader, kInputEnd);
     CNextMarker fontEnd(reader, kFontEnd);
+    CNextMarker nextCell(reader, kCellMarker);
     for (int r = 0; r < count; ++r) {
         for (int k = 0; k < kCellsPerAccessPoint; ++k) {
             const qsizetype start = reader.Find(kCellMarker);
@@ -97,7 +101,12 @@ int ParseSurveyCells(QStringView page, QStringList& cells)
             }
             reader.Drop(start + kCellMarker.size());
             CNextMarker& end = k < kCellsEndingAtInput ? inputEnd : fontEnd;
-            const QStringView cell = reader.Take(end.FindFromFront()).trimmed();
+            qsizetype length = end.FindFromFront();
+            if (length >= 0) {
+                const qsizetype next = nextCell.FindFromFront();
+                length = qMin(length, next < 0 ? kMaxCellLength : qMin(next, kMaxCellLength));
+            }
+            const QStringView cell = reader.Take(length).trimmed();
             cells.append(cell.isEmpty() ? u" "_qs : cell.toString());
         }
         // The eighth cell holds the page's own selection control.

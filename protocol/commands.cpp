@@ -52,7 +52,7 @@ qint64 FirmwareFileSize(const QString& filePath)
     if (filePath.isEmpty() || QFileInfo(filePath).isDir())
         return -1;
     QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFirmwareBytes)
         return -1;
     return file.size();
 }

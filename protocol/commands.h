@@ -48,5 +48,7 @@ void QueueSetupPassword(const QString& oldPassword, const QString& newPassword);
 void QueueReboot(const QString& unused1, const QString& unused2);
 void QueueResetDefault(const QString& unused1, const QString& unused2);
 
-// Size of the firmware file as the upload sends it; -1 when it cannot be opened for reading.
+// Size of the firmware file as the upload sends it; -1 when it cannot be opened for reading or
+// is larger than any image (the whole upload is held in memory: a file of gigabytes picked by
+// mistake would exhaust it).
 qint64 FirmwareFileSize(const QString& filePath);

@@ -33,12 +33,20 @@ void WriteLog(QByteArrayView text)
     entry.append(timeLine).append(text).append("\r\n\r\n");
 
     const QByteArray path = QFile::encodeName(LogFilePath());
-    // The log holds the device password: nobody else on the PC may read it.
-    const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    // The log holds the device password: nobody else on the PC may read it. A link, a pipe or
+    // another user's file put at its path would carry it elsewhere (or block the program), so
+    // only our own regular file is written; anything else goes unlogged.
+    const int fd =
+        ::open(path.constData(),
+               O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0)
         return;
     struct stat info{};
-    if (::fstat(fd, &info) == 0 && (info.st_mode & 077))
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+        ::close(fd);
+        return;
+    }
+    if (info.st_mode & 077)
         ::fchmod(fd, info.st_mode & 0700);
     const char* data = entry.constData();
     qsizetype left = entry.size();

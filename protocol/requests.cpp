@@ -279,7 +279,8 @@ QString UploadRequest(QStringView host, QStringView authorization, qint64 fileSi
 {
     // The file's question marks outweigh the rest by far: the request is built once, at its
     // final size, around them, never as a body first and then a copy of it.
-    const qsizetype placeholder = fileSize >= 0 ? qsizetype(fileSize) : 0;
+    const qsizetype placeholder =
+        fileSize >= 0 && fileSize <= kMaxFirmwareBytes ? qsizetype(fileSize) : 0;
     const QString before = UploadBodyBefore();
     const QString after = UploadBodyAfter();
     const Variable v(host, authorization, u"/03_02_firmware_b.asp", Join({before, after}),

@@ -45,6 +45,9 @@ QString RepeaterRequest(QStringView host, QStringView authorization,
                         const RepeaterSettings& settings);
 QString SetupIPAddressRequest(QStringView host, QStringView authorization, QStringView ipAddress,
                               QStringView subnetMask, QStringView dhcp);
+// Far above any firmware image the device takes.
+inline constexpr qint64 kMaxFirmwareBytes = qint64(256) * 1024 * 1024;
+// Room for fileSize bytes of file; none when the size is negative or above kMaxFirmwareBytes.
 QString UploadRequest(QStringView host, QStringView authorization, qint64 fileSize);
 QString SetupPasswordRequest(QStringView host, QStringView authorization, QStringView oldPassword,
                              QStringView newPassword);

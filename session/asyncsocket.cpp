@@ -5,7 +5,9 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <linux/sockios.h>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -109,6 +111,16 @@ void CAsyncTcpSocket::Send(const QByteArray& bytes)
         m_out.append(bytes);
     }
     FlushOutput();
+}
+
+qsizetype CAsyncTcpSocket::PendingBytes() const
+{
+    if (m_fd < 0)
+        return 0;
+    int queued = 0;
+    if (::ioctl(m_fd, SIOCOUTQ, &queued) < 0 || queued < 0)
+        queued = 0;
+    return UnsentBytes() + queued;
 }
 
 QString CAsyncTcpSocket::PeerAddress() const

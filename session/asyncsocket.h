@@ -35,6 +35,9 @@ public:
 
     bool IsOpen() const { return m_fd >= 0; }
     qsizetype UnsentBytes() const { return m_out.size() - m_outOffset; }
+    // Bytes sent but not yet taken by the peer: those still queued here and those the system
+    // holds unacknowledged. 0 once the peer has everything (or there is no connection).
+    qsizetype PendingBytes() const;
 
 private:
     void OnReadable();

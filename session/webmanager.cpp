@@ -39,6 +39,11 @@ bool IsFinal(qint32 state)
     return state >= kWebClosed && state <= kWebUnreachable;
 }
 
+bool IsAwaitingAnswer(qint32 state)
+{
+    return state == kWebConnected || state == kWebReceiving;
+}
+
 void LogLine(const QByteArray& line)
 {
     WriteLog(line);
@@ -159,10 +164,19 @@ void CWEBManager::Pump()
         if (now < head.dwStartTick) {
             // The counter wrapped: the step's time starts again.
             head.dwStartTick = StartTick();
-        } else if (now - head.dwStartTick > head.dwTimeout) {
+        } else {
+            // The answer's time counts from the request's last byte reaching the device: a
+            // large upload over a slow link is still being sent, not waiting. A send that
+            // stops moving is timed out like a silent device.
+            if (IsAwaitingAnswer(head.dwResult)) {
+                if (const std::uint32_t from = RequestProgress(now);
+                    from != 0 && now - from < now - head.dwStartTick)
+                    head.dwStartTick = from;
+            }
             // Elapsed time, not start + timeout: that sum overflows near the wrap and would
             // time a step out at once.
-            head.dwResult = kWebTimedOut;
+            if (now - head.dwStartTick > head.dwTimeout)
+                head.dwResult = kWebTimedOut;
         }
         G_mWebQueue.first() = head;
         return;
@@ -243,6 +257,22 @@ void CWEBManager::SendRequest(_STRU_WEB_DATA& record)
         WriteLog(bytes);
     }
     m_socket->Send(bytes);
+    m_pendingBytes = m_socket->PendingBytes();
+    m_lastLookTick = StartTick();
+}
+
+std::uint32_t CWEBManager::RequestProgress(std::uint32_t now)
+{
+    const qsizetype pending = m_socket->PendingBytes();
+    const std::uint32_t lastLook = m_lastLookTick;
+    const bool moved = pending < m_pendingBytes;
+    m_pendingBytes = pending;
+    m_lastLookTick = now ? now : 1;
+    if (!moved)
+        return 0;
+    // Once all is gone, the last byte left after the previous look: count from there rather
+    // than grant up to a tick more.
+    return pending > 0 ? m_lastLookTick : lastLook;
 }
 
 void CWEBManager::OnConnect(int)

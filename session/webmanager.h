@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 
 class CAsyncTcpSocket;
@@ -59,6 +60,10 @@ private:
     void OnClose(int error);
     // Uses up the record's request text.
     void SendRequest(_STRU_WEB_DATA& record);
+    // When the device has taken more of the request since the last look: the tick its answer's
+    // time counts from (this look while bytes remain, the previous one once all are gone).
+    // 0 when nothing moved.
+    std::uint32_t RequestProgress(std::uint32_t now);
     void StartRouteWorker(const _STRU_WEB_DATA& record);
     void CollectRouteWorker();
     void StopRouteWorker();
@@ -67,6 +72,9 @@ private:
     int m_nConnectState = 0;
     SAdapterDetails m_adapter;
     QObject* m_owner = nullptr;
+    // Of the request last sent, what the device had not yet taken at the last look.
+    qsizetype m_pendingBytes = 0;
+    std::uint32_t m_lastLookTick = 0;
 
     std::shared_ptr<INetConfig> m_net;
     CAsyncTcpSocket* m_socket = nullptr;

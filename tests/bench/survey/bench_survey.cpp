@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstdio>
@@ -51,6 +52,43 @@ QString SurveyPage(int networks)
     return page + u"</table>\n</form></body></html>\n"_qs;
 }
 
+// Cell openings that one closing tag at the very end closes, announced as networks.
+QString OpenCellsPage(int openings)
+{
+    QString page = u"HTTP/1.1 200 OK\r\n\r\n<input type=\"hidden\" name=\"apCount\" value=\""_qs +
+                   QString::number(openings / 8) + u"\">\n"_qs;
+    page.reserve(page.size() + openings * 15 + 8);
+    for (int i = 0; i < openings; ++i)
+        page += u"<font size=\"2\">"_qs;
+    return page + u"</font>\n"_qs;
+}
+
+qint64 StatusKiB(const char* field)
+{
+    QFile file(u"/proc/self/status"_qs);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Resident memory the parse of `text` adds at its peak, in KiB: the high-water mark is reset
+// first, and the previous result is freed before.
+qint64 PeakKiB(const QString& text)
+{
+    QFile clear(u"/proc/self/clear_refs"_qs);
+    if (!clear.open(QIODevice::WriteOnly) || clear.write("5") != 1)
+        return -1;
+    clear.close();
+    const qint64 before = StatusKiB("VmRSS:");
+    QStringList cells;
+    Survey::ParseSurveyCells(text, cells);
+    return StatusKiB("VmHWM:") - before;
+}
+
 // Median of `rounds` runs, in milliseconds.
 double Median(int rounds, const std::function<void()>& run)
 {
@@ -92,5 +130,24 @@ int main(int argc, char* argv[])
     }
     std::printf("\nten times the page: cells %.1f times as long, page with its list %.1f times\n",
                 cells[1] / cells[0], whole[1] / whole[0]);
+
+    std::printf("\n| page | bytes | cells only (ms) | cells' characters | peak memory added "
+                "(KiB) |\n|---|---:|---:|---:|---:|\n");
+    const struct {
+        const char* name;
+        QString text;
+    } pages[] = {{"8000 open cells", OpenCellsPage(8000)},
+                 {"70 000 open cells", OpenCellsPage(70'000)},
+                 {"1500 networks", SurveyPage(1500)}};
+    for (const auto& [name, text] : pages) {
+        QStringList parsed;
+        const double ms = Median(11, [&] { Survey::ParseSurveyCells(text, parsed); });
+        qsizetype characters = 0;
+        for (const QString& cell : parsed)
+            characters += cell.size();
+        parsed.clear();
+        std::printf("| %s | %lld | %.2f | %lld | %lld |\n", name, (long long)text.size(), ms,
+                    (long long)characters, (long long)PeakKiB(text));
+    }
     return 0;
 }

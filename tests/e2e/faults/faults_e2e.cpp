@@ -15,6 +15,8 @@
 #include "pages/progressdlg.h"
 #include "pages/savedlg.h"
 #include "pages/summarydlg.h"
+#include "pages/surveydlg.h"
+#include "protocol/diaglog.h"
 #include "platform/windowtimers.h"
 #include "protocol/diaglog.h"
 #include "protocol/tarndlg.h"
@@ -99,6 +101,20 @@ QList<qint64> UdpCounters()
                 fields.value(names.indexOf("NoPorts")).toLongLong()};
     }
     return {};
+}
+
+// Datagrams waiting in the discovery socket's receive queue; -1 when it is not open.
+qint64 DiscoveryBacklog()
+{
+    QFile file(u"/proc/net/udp"_qs);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 4 && fields[1].endsWith(":3443"))
+            return fields[4].split(':').value(1).toLongLong(nullptr, 16);
+    }
+    return -1;
 }
 
 bool SummaryStands()
@@ -189,6 +205,10 @@ private slots:
     void garbageDatagramsDuringScan();
     void unwritableLog();
     void uploadAnswerAfterConnectingElsewhere();
+    void openCellsSurvey();
+    void validReplyFlood();
+    void linkedLog();
+    void slowLinkUpgrade();
 
 private:
     void WaitForOneDevice();
@@ -618,6 +638,153 @@ void TestFaultsEndToEnd::uploadAnswerAfterConnectingElsewhere()
     QVERIFY(log.readAll().contains("New device: 1 queued and 0 finished commands"));
 }
 
+void TestFaultsEndToEnd::openCellsSurvey()
+{
+    // The survey page's rows are followed by 8000 cell openings that one tag at the end closes.
+    QVERIFY(Control({u"fault"_qs, u"open-cells@/wlsurvey2.asp"_qs}));
+    CWatcher loading;
+    Connect(loading, 30'000);
+    QVERIFY(SummaryStands());
+    // The peak from here on, not the run's so far.
+    QFile clear(u"/proc/self/clear_refs"_qs);
+    QVERIFY(clear.open(QIODevice::WriteOnly) && clear.write("5") == 1);
+    clear.close();
+    const qint64 rssBefore = StatusKiB("VmRSS:");
+    CWatcher watcher;
+    QTest::mouseClick(G_pSummaryDlg->StepButton(Skin::Wireless), Qt::LeftButton);
+    QVERIFY(G_pSurveyDlg->isVisible());
+    QVERIFY(WaitFor([] { return G_pSurveyDlg->ScanButton()->isEnabled(); }, 2 * kResponseMs));
+    const qint64 peak = StatusKiB("VmHWM:") - rssBefore;
+    QTreeWidget* list = G_pSurveyDlg->AccessPointList();
+    qInfo("survey of %d rows; peak memory %lld KiB over the start; the window waited %lld ms at "
+          "most",
+          list->topLevelItemCount(), peak, watcher.maxGap);
+    // Well below what copying the rest of the page into every cell takes (over 600 MiB).
+    QVERIFY2(peak < 96 * 1024, qPrintable(QString::number(peak)));
+    QVERIFY(watcher.maxGap < kMaxGapMs);
+    QCOMPARE(watcher.messages, QStringList());
+    // The device's own networks first, usable as ever; the announced rest are empty rows.
+    const QStringList ssids = {u"CafeOpen"_qs, u"OldWep"_qs, u"HomeTkip"_qs, u"OfficeAes"_qs,
+                               u"MixedMode"_qs};
+    QCOMPARE(list->topLevelItemCount(), ssids.size() + 8000 / 8);
+    for (int row = 0; row < ssids.size(); ++row)
+        QCOMPARE(list->topLevelItem(row)->text(CTarn_SurveyDlg::SSID), ssids[row]);
+    QCOMPARE(list->topLevelItem(0)->text(CTarn_SurveyDlg::Encrypt), u"None"_qs);
+    QVERIFY(list->topLevelItem(0)->isSelected());
+    QVERIFY(G_pSurveyDlg->ConnectButton()->isEnabled());
+}
+
+void TestFaultsEndToEnd::validReplyFlood()
+{
+    QVERIFY(WaitFor([] { return !Scanning(); }, 15'000));
+    QProcess flood;
+    flood.start(u"ip"_qs, {u"netns"_qs, u"exec"_qs, DeviceEnv("NS"), u"python3"_qs,
+                           QStringLiteral(KELDA_FLOOD), Env("KELDA_PC_IP"), u"5"_qs,
+                           u"--valid"_qs, DeviceEnv("MODEL"), u"20000"_qs});
+    QVERIFY(flood.waitForStarted());
+    QTest::qWait(500);
+    CWatcher watcher;
+    QTest::mouseClick(G_pSearchDlg->ScanButton(), Qt::LeftButton);
+    QVERIFY(WaitFor([] { return Scanning(); }, 2000));
+    QVERIFY(WaitFor([] { return !Scanning(); }, 15'000));
+    const int rows = G_pSearchDlg->DeviceList()->topLevelItemCount();
+    QVERIFY(flood.waitForFinished(30'000));
+    qInfo("%s valid replies of 20000 made-up devices went out; %d rows listed; the window waited "
+          "%lld ms at most",
+          flood.readAllStandardOutput().trimmed().constData(), rows, watcher.maxGap);
+    QCOMPARE(flood.exitCode(), 0);
+    QCOMPARE(rows, int(CFoundDevices::kMaxDevices));
+    QVERIFY2(watcher.maxGap < kMaxGapMs, qPrintable(QString::number(watcher.maxGap)));
+
+    // Once the flood is over and what it left queued is read, the next scan lists the one real
+    // device again.
+    QVERIFY(WaitFor([] { return DiscoveryBacklog() == 0; }, 10'000));
+    QTest::mouseClick(G_pSearchDlg->ScanButton(), Qt::LeftButton);
+    QVERIFY(WaitFor([] { return Scanning(); }, 2000));
+    WaitForOneDevice();
+}
+
+void TestFaultsEndToEnd::linkedLog()
+{
+    // main() put a link at the log's path before the wizard started; loading writes the
+    // password and every page to the log, and none of it may go through the link.
+    const QString log = QDir::homePath() + u"/breviklog.txt"_qs;
+    const QString target = QFileInfo(log).symLinkTarget();
+    QVERIFY(!target.isEmpty());
+    CWatcher watcher;
+    Connect(watcher, 30'000);
+    QCOMPARE(watcher.messages, QStringList());
+    QVERIFY(SummaryStands());
+    QCOMPARE(ShownValues(), SummaryValues());
+    QCOMPARE(QFileInfo(log).symLinkTarget(), target);
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("not the log\n"));
+}
+
+void TestFaultsEndToEnd::slowLinkUpgrade()
+{
+    // 8 MiB through 2 Mbit/s: some 35 s on the way, twice the answer's 18 s.
+    const QString image = m_files.filePath(u"slow.bin"_qs);
+    constexpr int kImageBytes = 8 * 1024 * 1024;
+    QVERIFY(!Run(Env("KELDA_MAKE_FIRMWARE"),
+                 {u"--size"_qs, QString::number(kImageBytes), u"--version"_qs, u"5.0.0"_qs, image})
+                 .isEmpty());
+    ToFirmwarePage();
+    const QString pcIf = Env("KELDA_PC_IF");
+    QVERIFY(
+        !Run(u"tc"_qs, {u"qdisc"_qs, u"add"_qs, u"dev"_qs, pcIf, u"root"_qs, u"tbf"_qs, u"rate"_qs,
+                        u"2mbit"_qs, u"burst"_qs, u"32kb"_qs, u"latency"_qs, u"400ms"_qs})
+             .isEmpty());
+    const int boots = State()[u"boot_count"].toInt();
+    CTarn_ModeDlg* page = G_pModeDlg;
+    page->FileEdit()->setText(image);
+    QFile::remove(LogFilePath());
+    // The upgrade wait is modal and lasts 132 s: once the device is rebooting behind it, the
+    // wait's remaining ticks are run at once.
+    qint64 rebootSeen = -1;
+    qint64 lastLook = 0;
+    CWatcher watcher([&](CWatcher& self) {
+        if (rebootSeen >= 0 || !self.progressTexts.contains(u"Upgrading...."_qs) ||
+            self.clock.elapsed() - lastLook < 200)
+            return;
+        lastLook = self.clock.elapsed();
+        if (State()[u"phase"].toString() != u"rebooting")
+            return;
+        rebootSeen = lastLook;
+        for (int tick = 0; tick <= 10; ++tick)
+            G_pModeDlg->OnTimer(200);
+    });
+    QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
+    QVERIFY(WaitFor([&] { return rebootSeen >= 0 || !watcher.messages.isEmpty(); }, 120'000));
+    Run(u"tc"_qs, {u"qdisc"_qs, u"del"_qs, u"dev"_qs, pcIf, u"root"_qs});
+    const QJsonObject upload = State()[u"last_upload"].toObject();
+    const double onTheWire =
+        upload[u"last_byte_at"].toDouble() - upload[u"first_byte_at"].toDouble();
+    qInfo("told %s; progress %s shown after %lld ms; the device got %s in %.1f s and was "
+          "rebooting after %lld ms",
+          qPrintable(watcher.messages.join(u'|')), qPrintable(watcher.progressTexts.join(u'|')),
+          watcher.progressShown, QJsonDocument(upload).toJson(QJsonDocument::Compact).constData(),
+          onTheWire, rebootSeen);
+    QCOMPARE(watcher.messages, QStringList());
+    QVERIFY(onTheWire > kResponseMs / 1000.0);
+    QCOMPARE(upload[u"valid"].toBool(), true);
+    QCOMPARE(watcher.progressTexts, QStringList{u"Upgrading...."_qs});
+    QVERIFY(rebootSeen >= 0);
+    QVERIFY(WaitFor([] { return G_pSearchDlg->isVisible(); }, 5000));
+    QVERIFY(WaitFor([&] { return State()[u"boot_count"].toInt() == boots + 1; }, 30'000));
+    QCOMPARE(State()[u"running"].toObject()[u"firmware"].toString(), u"5.0.0"_qs);
+    // The device's answer to the upload is in the log, after the upload went out.
+    QFile logFile(LogFilePath());
+    QVERIFY(logFile.open(QIODevice::ReadOnly));
+    const QByteArray log = logFile.readAll();
+    const qsizetype sent = log.indexOf("HTML Upload...");
+    QVERIFY(sent >= 0);
+    const qsizetype result = log.indexOf("dwResult=4", sent);
+    QVERIFY(result > sent);
+    QVERIFY(log.indexOf("HTTP/1.1 200", result) > result);
+}
+
 int main(int argc, char* argv[])
 {
     CIsolatedWizardApp app(argc, argv);
@@ -625,6 +792,14 @@ int main(int argc, char* argv[])
     // writes its first line only once a page is shown.
     if (qEnvironmentVariableIsSet("KELDA_FAULTS_LOG_BLOCKED"))
         QDir(QDir::homePath()).mkdir(u"breviklog.txt"_qs);
+    // Or by a link to a file that is not the log.
+    if (qEnvironmentVariableIsSet("KELDA_FAULTS_LOG_LINK")) {
+        const QString target = QDir::homePath() + u"/elsewhere.txt"_qs;
+        QFile file(target);
+        if (!file.open(QIODevice::WriteOnly) || file.write("not the log\n") != 12 ||
+            !QFile::link(target, QDir::homePath() + u"/breviklog.txt"_qs))
+            return 1;
+    }
     TestFaultsEndToEnd test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(!device->strMAC.contains(u'\''));
 
     // The same reply twice, or with the MAC in the other case, is one device.
-    QList<_STRU_AP_INFO> devices;
+    CFoundDevices devices;
     const bool first = AcceptDiscoveryReply(datagram, devices);
     FUZZ_CHECK(first == (device->strModel == QStringView(u"QZ-8061Tr")));
     FUZZ_CHECK(devices.size() == (first ? 1 : 0));

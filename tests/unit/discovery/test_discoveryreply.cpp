@@ -1,6 +1,7 @@
 #include "discovery/discoveryreply.h"
 #include "replyfactory.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 class TestDiscoveryReply : public QObject {
@@ -20,6 +21,7 @@ private slots:
     void sameDeviceIsListedOnce_data();
     void sameDeviceIsListedOnce();
     void devicesKeepTheirOrderOfArrival();
+    void floodStopsAtTheBound();
 };
 
 void TestDiscoveryReply::queryIsByteExact()
@@ -70,7 +72,7 @@ void TestDiscoveryReply::lengthRule()
     QFETCH(bool, parsed);
     const QByteArray reply = MakeReply({}, size);
     QCOMPARE(ParseDiscoveryReply(reply).has_value(), parsed);
-    QList<_STRU_AP_INFO> devices;
+    CFoundDevices devices;
     QCOMPARE(AcceptDiscoveryReply(reply, devices), parsed);
     QCOMPARE(devices.size(), parsed ? 1 : 0);
 }
@@ -150,7 +152,7 @@ void TestDiscoveryReply::modelRule()
     QFETCH(bool, accepted);
     ReplyFields fields;
     fields.model = model;
-    QList<_STRU_AP_INFO> devices;
+    CFoundDevices devices;
     QCOMPARE(AcceptDiscoveryReply(MakeReply(fields), devices), accepted);
     QCOMPARE(devices.size(), accepted ? 1 : 0);
     if (accepted)
@@ -168,7 +170,7 @@ void TestDiscoveryReply::sameDeviceIsListedOnce_data()
 void TestDiscoveryReply::sameDeviceIsListedOnce()
 {
     QFETCH(QByteArray, secondMAC);
-    QList<_STRU_AP_INFO> devices;
+    CFoundDevices devices;
     QVERIFY(AcceptDiscoveryReply(MakeReply(), devices, 3));
     ReplyFields second;
     second.mac = secondMAC;
@@ -182,7 +184,7 @@ void TestDiscoveryReply::sameDeviceIsListedOnce()
 
 void TestDiscoveryReply::devicesKeepTheirOrderOfArrival()
 {
-    QList<_STRU_AP_INFO> devices;
+    CFoundDevices devices;
     ReplyFields foreign;
     foreign.mac = "00AA00AA00AA";
     foreign.model = "XY-1";
@@ -197,6 +199,43 @@ void TestDiscoveryReply::devicesKeepTheirOrderOfArrival()
     QCOMPARE(devices.size(), 2);
     QCOMPARE(devices[0].strMAC, u"FF:EE:DD:CC:BB:AA"_qs);
     QCOMPARE(devices[1].strMAC, u"00:AA:00:AA:00:AA"_qs);
+}
+
+namespace
+{
+
+QByteArray NumberedMAC(int n)
+{
+    return QByteArray::number(0x02'0000'0000'00LL + n, 16).rightJustified(12, '0');
+}
+
+} // namespace
+
+void TestDiscoveryReply::floodStopsAtTheBound()
+{
+    CFoundDevices devices;
+    ReplyFields fields;
+    QElapsedTimer timer;
+    timer.start();
+    int accepted = 0;
+    for (int n = 0; n < 20'000; ++n) {
+        fields.mac = NumberedMAC(n);
+        accepted += AcceptDiscoveryReply(MakeReply(fields), devices);
+    }
+    const qint64 elapsed = timer.elapsed();
+    QCOMPARE(accepted, int(CFoundDevices::kMaxDevices));
+    QCOMPARE(devices.size(), CFoundDevices::kMaxDevices);
+    // The first to answer keep their places.
+    QCOMPARE(devices[0].strMAC, u"02:00:00:00:00:00"_qs);
+    QCOMPARE(devices[255].strMAC, u"02:00:00:00:00:FF"_qs);
+    QVERIFY2(elapsed < 2000, "each reply is compared with every listed device");
+
+    // A new scan empties the list and its keys: the same devices are welcome again.
+    devices.clear();
+    fields.mac = NumberedMAC(255);
+    QVERIFY(AcceptDiscoveryReply(MakeReply(fields), devices));
+    fields.mac = NumberedMAC(255).toUpper();
+    QVERIFY(!AcceptDiscoveryReply(MakeReply(fields), devices));
 }
 
 QTEST_GUILESS_MAIN(TestDiscoveryReply)

@@ -4,9 +4,11 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QByteArray ReadLog()
@@ -24,6 +26,9 @@ private slots:
     void appendsAndKeepsWhatWasThere();
     void privateToTheUser();
     void unwritableIsIgnored();
+    void linkIsNotFollowed_data();
+    void linkIsNotFollowed();
+    void onlyOwnRegularFile();
 };
 
 void TestDiagLog::entryBytes()
@@ -83,6 +88,66 @@ void TestDiagLog::unwritableIsIgnored()
     WriteLog("lost quietly");
     QVERIFY(QFileInfo(LogFilePath()).isDir());
     QDir().rmdir(LogFilePath());
+}
+
+void TestDiagLog::linkIsNotFollowed_data()
+{
+    QTest::addColumn<bool>("targetExists");
+    QTest::newRow("to a file") << true;
+    QTest::newRow("dangling") << false;
+}
+
+void TestDiagLog::linkIsNotFollowed()
+{
+    // Whoever can put a link in the home directory must not get the password written, or a
+    // file of theirs created, elsewhere.
+    QFETCH(bool, targetExists);
+    QTemporaryDir elsewhere;
+    QVERIFY(elsewhere.isValid());
+    const QString target = elsewhere.filePath(u"target"_qs);
+    if (targetExists) {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("theirs");
+    }
+    QVERIFY(QFile::link(target, LogFilePath()));
+    WriteLog("G_mstrPassword=secret");
+    QCOMPARE(QFileInfo(LogFilePath()).symLinkTarget(), target);
+    QCOMPARE(QFileInfo::exists(target), targetExists);
+    if (targetExists) {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("theirs"));
+    }
+    QFile::remove(LogFilePath());
+}
+
+void TestDiagLog::onlyOwnRegularFile()
+{
+    // A pipe would block the program on its first entry; it is left alone at once.
+    const QByteArray path = QFile::encodeName(LogFilePath());
+    QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+    WriteLog("not into a pipe");
+    struct stat info {
+    };
+    QCOMPARE(::lstat(path.constData(), &info), 0);
+    QVERIFY(S_ISFIFO(info.st_mode));
+    QFile::remove(LogFilePath());
+
+    // Another user's file at the path: not written, not re-permissioned.
+    {
+        QFile file(LogFilePath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("theirs");
+    }
+    ::chmod(path.constData(), 0644);
+    if (::chown(path.constData(), ::geteuid() + 1, ::getegid()) != 0)
+        QSKIP("changing a file's owner needs root; the private test namespace gives it");
+    WriteLog("G_mstrPassword=secret");
+    QCOMPARE(ReadLog(), QByteArray("theirs"));
+    QCOMPARE(::stat(path.constData(), &info), 0);
+    QCOMPARE(info.st_mode & 0777, 0644u);
+    QFile::remove(LogFilePath());
 }
 
 QTEST_GUILESS_MAIN(TestDiagLog)

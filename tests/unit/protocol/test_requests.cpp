@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <limits>
 
 namespace
 {
@@ -112,6 +113,7 @@ private slots:
     void repeaterLengthCountsCodePageBytes();
     void uploadCarriesOneQuestionMarkPerFileByte();
     void uploadOfUnreadableFile();
+    void uploadNeverSizedByAHugeFile();
     void formValueEncoding();
     void nothingWithoutConsole();
 
@@ -398,6 +400,15 @@ void TestRequests::uploadOfUnreadableFile()
         QVERIFY(!request.contains('?'));
         QCOMPARE(m_queued.first().strFileName, path);
     }
+}
+
+void TestRequests::uploadNeverSizedByAHugeFile()
+{
+    // The size is the file's, so nothing is reserved for it before it is known to be sane.
+    for (const qint64 size :
+         {kMaxFirmwareBytes + 1, qint64(1) << 40, std::numeric_limits<qint64>::max()})
+        QVERIFY(!UploadRequest(u"192.168.77.10", u"YWRtaW46cGFzcw==", size).contains(u'?'));
+    QCOMPARE(UploadRequest(u"192.168.77.10", u"YWRtaW46cGFzcw==", 3).count(u'?'), 3);
 }
 
 void TestRequests::formValueEncoding()

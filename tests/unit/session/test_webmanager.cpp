@@ -79,6 +79,53 @@ private:
     QSet<qsizetype> m_answered;
 };
 
+// A device that takes a request only as fast as the test lets it: a small receive window, and
+// nothing read until Take().
+class CSlowDevice : public QObject
+{
+public:
+    static constexpr qsizetype kWindow = 8192;
+
+    CSlowDevice()
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* next = m_server.nextPendingConnection()) {
+                next->setReadBufferSize(kWindow);
+                socket = next;
+            }
+        });
+    }
+
+    bool Listen()
+    {
+        if (!m_server.listen(QHostAddress(u"127.0.0.1"_qs), 80))
+            return false;
+        const int window = int(kWindow);
+        return ::setsockopt(int(m_server.socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &window,
+                            sizeof window) == 0;
+    }
+
+    // Reads up to `bytes` of the request, waiting a little real time for them to arrive, then
+    // lets what is in flight settle.
+    void Take(qsizetype bytes)
+    {
+        for (int spin = 0; spin < 2000 && bytes > 0; ++spin) {
+            const QByteArray block = socket ? socket->read(bytes) : QByteArray();
+            received += block.size();
+            bytes -= block.size();
+            if (bytes > 0)
+                QTest::qWait(1);
+        }
+        QTest::qWait(20);
+    }
+
+    QTcpSocket* socket = nullptr;
+    qsizetype received = 0;
+
+private:
+    QTcpServer m_server;
+};
+
 qint32 HeadState()
 {
     return G_mWebQueue.isEmpty() ? -1 : G_mWebQueue.first().dwResult;
@@ -123,6 +170,8 @@ private slots:
     void uploadSplicesTheFile_data();
     void uploadSplicesTheFile();
     void largeUploadArrivesWhole();
+    void uploadLivesWhileItIsSent();
+    void answerTimeCountsFromTheLastByte();
 
     void newConsoleDropsWhatTheLastOneLeft();
     void newConsolesFirstCommandPreparesItsOwnRoute();
@@ -136,6 +185,9 @@ private:
     // Pumps (800 ms of fake time per tick) until the condition holds.
     bool PumpUntil(const std::function<bool()>& condition, int maxTicks = 40);
     void SlowPreparation();
+    // Queues a 2 MiB upload to the device and pumps until it is being sent; the request's
+    // size in bytes, -1 on failure.
+    qsizetype StartSlowUpload(CSlowDevice& device);
 
     std::shared_ptr<CFakeNetConfig> m_net;
     CWEBManager* m_web = nullptr;
@@ -716,6 +768,73 @@ void TestWebManager::newConsolesFirstCommandPreparesItsOwnRoute()
     Tick();
     QVERIFY(PumpUntil([] { return HeadState() == 1; }));
     QCOMPARE(m_net->Journal().filter(u"route "_qs).size(), 2);
+}
+
+qsizetype TestWebManager::StartSlowUpload(CSlowDevice& device)
+{
+    const qsizetype size = qsizetype(2) * 1024 * 1024;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"fw.bin"_qs);
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
+            return -1;
+    }
+    if (!device.Listen())
+        return -1;
+    const QString body = u"--b\r\n"_qs + QString(size, u'?') + u"\r\n--b--\r\n"_qs;
+    const QString request =
+        u"POST /goform/formUpload HTTP/1.1\r\nContent-Length: %1\r\n\r\n"_qs.arg(body.size()) +
+        body;
+    m_web->AddCommand(u"UPLOAD"_qs, request, kDevice, kSubnet, path);
+    // The file is read at send time, which the wait for the sending state includes.
+    if (!PumpUntil([] { return HeadState() == 2 && G_mWebQueue.first().dwStartTick != 0; }))
+        return -1;
+    return request.size();
+}
+
+void TestWebManager::uploadLivesWhileItIsSent()
+{
+    CSlowDevice device;
+    const qsizetype total = StartSlowUpload(device);
+    QVERIFY(total > 0);
+    // Well past the answer's 18 s in all, but the device keeps taking bytes.
+    int steps = 0;
+    for (; device.received < total / 2; ++steps) {
+        device.Take(128 * 1024);
+        Tick(6000);
+        QCOMPARE(HeadState(), 2);
+    }
+    QVERIFY(steps * 6000 > 2 * 18000);
+
+    // The device stops reading: 18 s without progress end the command all the same.
+    Tick(0);
+    Tick(18000);
+    QCOMPARE(HeadState(), 2);
+    Tick(1);
+    QCOMPARE(HeadState(), 5);
+    QVERIFY(device.received < total);
+}
+
+void TestWebManager::answerTimeCountsFromTheLastByte()
+{
+    CSlowDevice device;
+    const qsizetype total = StartSlowUpload(device);
+    QVERIFY(total > 0);
+    // Far more left than the device's buffers take, so the last look below still sees some.
+    while (device.received < total - 512 * 1024) {
+        device.Take(256 * 1024);
+        Tick(5000);
+    }
+    QCOMPARE(HeadState(), 2);
+    device.Take(total - device.received);
+    QCOMPARE(device.received, total);
+    // The last byte left between the last two looks: 18 s from the earlier one, none longer.
+    Tick(800);
+    Tick(17200);
+    QCOMPARE(HeadState(), 2);
+    Tick(1);
+    QCOMPARE(HeadState(), 5);
 }
 
 void TestWebManager::releaseRouteRemovesTheAddressAndStopsTheWorker()

@@ -71,6 +71,9 @@ private slots:
     void classification_data();
     void classification();
     void manyCellsWithoutEndMarkers();
+    void openingsWithOneEndAtTheEnd_data();
+    void openingsWithOneEndAtTheEnd();
+    void endlessCellIsCut();
 };
 
 void TestSurveyParser::rowsInPageOrder()
@@ -179,14 +182,15 @@ void TestSurveyParser::cellsEndAtTheirOwnMarkers()
     QCOMPARE(cells, (QStringList{u"6</font>"_qs, u"A</font>B"_qs, u"00:11<input>22"_qs, u"WEP"_qs,
                                  u"OPEN"_qs, u"70"_qs, u"11b"_qs}));
 
-    // An end marker missing from its own cell is found further on: the cell runs up to it.
+    // An end marker missing from its own cell is found further on, but the cell stops at the
+    // next cell's opening.
     const QString runOn = u"name=\"apCount\" value=\"1\">"_qs
                           u"<font size=\"2\">6</font><font size=\"2\">N<input>"
                           u"<font size=\"2\">b</font><font size=\"2\">c</font>"
                           u"<font size=\"2\">m</font><font size=\"2\">s</font>"
                           u"<font size=\"2\">x</font>"_qs;
     QCOMPARE(Survey::ParseSurveyCells(runOn, cells), 1);
-    QCOMPARE(cells[0], u"6</font><font size=\"2\">N"_qs);
+    QCOMPARE(cells[0], u"6</font>"_qs);
     QCOMPARE(cells[1], u"N"_qs);
 }
 
@@ -237,6 +241,62 @@ void TestSurveyParser::manyCellsWithoutEndMarkers()
     QCOMPARE(cells.value(0), u" "_qs);
     qInfo("40000 cells without end markers: %.2f ms", double(best) / 1e6);
     QVERIFY2(best < 200'000'000, "the cell ends are not looked up in linear time");
+}
+
+namespace
+{
+
+qsizetype TotalLength(const QStringList& cells)
+{
+    qsizetype total = 0;
+    for (const QString& cell : cells)
+        total += cell.size();
+    return total;
+}
+
+} // namespace
+
+void TestSurveyParser::openingsWithOneEndAtTheEnd_data()
+{
+    QTest::addColumn<int>("openings");
+    QTest::newRow("120 KB") << 8000;
+    QTest::newRow("1 MB") << 70'000;
+}
+
+void TestSurveyParser::openingsWithOneEndAtTheEnd()
+{
+    // Every cell finds the same far end marker: none may take the rest of the page with it.
+    QFETCH(int, openings);
+    QString page = u"name=\"apCount\" value=\"99999\">"_qs;
+    for (int i = 0; i < openings; ++i)
+        page += u"<font size=\"2\">x"_qs;
+    page += u"<input></font>"_qs;
+    QStringList cells;
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(Survey::ParseSurveyCells(page, cells), openings / 8);
+    const qint64 elapsed = timer.elapsed();
+    QCOMPARE(cells.value(0), u"x"_qs);
+    QVERIFY2(
+        TotalLength(cells) <= page.size(),
+        qPrintable(u"cells hold %1 characters of a %2 character page"_qs.arg(TotalLength(cells))
+                       .arg(page.size())));
+    QVERIFY2(elapsed < 2000, "the parse is not linear in the page");
+}
+
+void TestSurveyParser::endlessCellIsCut()
+{
+    // A single cell with no later opening ends at the bound, not at a marker megabytes away.
+    const QString filler(300'000, u'a');
+    QString page = u"name=\"apCount\" value=\"1\">"_qs;
+    for (int i = 0; i < 6; ++i)
+        page += u"<font size=\"2\">v<input></font>"_qs;
+    page += u"<font size=\"2\">"_qs + filler + u"</font>"_qs;
+    QStringList cells;
+    QCOMPARE(Survey::ParseSurveyCells(page, cells), 1);
+    QCOMPARE(cells.size(), 7);
+    QCOMPARE(cells[Survey::Mode].size(), 4096);
+    QVERIFY(filler.startsWith(cells[Survey::Mode]));
 }
 
 QTEST_GUILESS_MAIN(TestSurveyParser)

@@ -79,6 +79,14 @@ void TestFirmwarePage::refusedBeforeSending_data()
     QTest::newRow("empty") << QString() << u"Please enter a file."_qs;
     QTest::newRow("missing file") << u"/nonexistent/fw.bin"_qs << u"Invalid file format!"_qs;
     QTest::newRow("a folder") << u"/tmp"_qs << u"Invalid file format!"_qs;
+    // A disk image or a film picked by mistake: the upload would hold it all in memory.
+    for (const qint64 size : {qint64(256) * 1024 * 1024 + 1, qint64(5) << 30}) {
+        const QString path = m_dir.filePath(u"big%1"_qs.arg(size));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
+            QFAIL("cannot make a sparse file");
+        QTest::newRow(qPrintable(u"%1 bytes"_qs.arg(size))) << path << u"Invalid file format!"_qs;
+    }
 }
 
 void TestFirmwarePage::refusedBeforeSending()

@@ -14,9 +14,12 @@ from .netif import Interface
 
 UDP_FAULTS = ("wrong-model", "duplicate", "short-reply", "long-reply", "unterminated",
               "lower-mac", "apostrophes", "model-crlf", "no-discovery")
-HTTP_FAULTS = ("keep-alive", "reset", "garbage", "slow", "huge", "silent", "late", "refuse")
+HTTP_FAULTS = ("keep-alive", "reset", "garbage", "slow", "huge", "silent", "late", "refuse",
+               "open-cells")
 FAULTS = UDP_FAULTS + HTTP_FAULTS
 REBOOT_DELAY = 0.3
+# Cell openings the open-cells fault adds to the survey page: about 120 KB of them.
+OPEN_CELLS = 8000
 
 
 def parse_fault(text):
@@ -287,7 +290,8 @@ class Device:
         if path == "/02_00_00_status.asp":
             return pages.status_page(self)
         if path == "/wlsurvey2.asp":
-            return pages.survey_page(self, self.networks())
+            open_cells = OPEN_CELLS if "open-cells" in self.http_faults_for(path) else 0
+            return pages.survey_page(self, self.networks(), open_cells)
         return pages.setup_pages(self).get(path)
 
     def _message(self, title, text, back, after=None):

@@ -122,13 +122,16 @@ def _attribute(text):
     return text.replace("&", "&amp;").replace("\"", "&quot;")
 
 
-def survey_page(device, networks):
+def survey_page(device, networks, open_cells=0):
+    """With open_cells, the real rows are followed by that many cell openings that no cell
+    closes but the single one at the very end, and the count announces them as networks."""
     head = ("<form method=\"post\" action=\"/goform/formWlSiteSurvey\" name=\"formWlSiteSurvey\">\n"
             "<table width=\"600\" border=\"0\" cellspacing=\"1\" cellpadding=\"2\" align=\"center\">\n"
             "  <tr class=\"tbl_head\">\n")
     for title in ("Channel", "SSID", "BSSID", "Encrypt", "Auth", "Signal (%)", "Mode", "Select"):
         head += "    <td align=\"center\"><b>%s</b></td>\n" % title
-    head += "  </tr>\n<input type=\"hidden\" name=\"apCount\" value=\"%d\">\n" % len(networks)
+    announced = len(networks) + open_cells // 8
+    head += "  </tr>\n<input type=\"hidden\" name=\"apCount\" value=\"%d\">\n" % announced
     rows = []
     for index, network in enumerate(networks):
         ssid = network["ssid"].encode("utf-8").decode("latin-1")
@@ -145,6 +148,8 @@ def survey_page(device, networks):
         for cell in cells:
             row += "    <td align=\"center\"><font size=\"2\">%s</font></td>\n" % cell
         rows.append(row + "  </tr>\n")
+    if open_cells:
+        rows.append("<font size=\"2\">" * open_cells + "</font>\n")
     tail = ("</table>\n<p align=\"center\"><input type=\"button\" value=\"Refresh\" "
             "onClick=\"window.location.reload()\"></p>\n</form>\n")
     script = ("<script language=\"JavaScript\">\n"
