@@ -147,6 +147,15 @@ void CAsyncTcpSocket::Close()
     m_outOffset = 0;
 }
 
+void CAsyncTcpSocket::Abort()
+{
+    if (m_fd >= 0) {
+        const linger now{1, 0};
+        ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    }
+    Close();
+}
+
 void CAsyncTcpSocket::OnReadable()
 {
     char probe;

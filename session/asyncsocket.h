@@ -32,6 +32,8 @@ public:
     void Send(const QByteArray& bytes);
     QString PeerAddress() const;
     void Close();
+    // Closes with a reset: whatever the kernel still holds for the peer is thrown away.
+    void Abort();
 
     bool IsOpen() const { return m_fd >= 0; }
     qsizetype UnsentBytes() const { return m_out.size() - m_outOffset; }

@@ -175,8 +175,13 @@ void CWEBManager::Pump()
             }
             // Elapsed time, not start + timeout: that sum overflows near the wrap and would
             // time a step out at once.
-            if (now - head.dwStartTick > head.dwTimeout)
+            if (now - head.dwStartTick > head.dwTimeout) {
                 head.dwResult = kWebTimedOut;
+                // The rest of a request the user was told failed must not reach the device
+                // later, least of all an image it would then install.
+                m_socket->Abort();
+                m_nConnectState = 0;
+            }
         }
         G_mWebQueue.first() = head;
         return;
