@@ -41,8 +41,7 @@ int CTarn_Progress::FrameBitmap(int frame)
 void CTarn_Progress::SetFrame(int frame)
 {
     m_nBitmap = FrameBitmap(frame);
-    CPTPicture bitmap;
-    m_framePicture = bitmap.LoadId(m_nBitmap, u"BITMAP") ? bitmap.Image() : QImage();
+    m_framePicture.LoadId(m_nBitmap, u"BITMAP");
     repaint();
 }
 
@@ -59,6 +58,7 @@ void CTarn_Progress::paintEvent(QPaintEvent*)
     QPainter painter(this);
     if (!m_background.Draw(painter))
         painter.fillRect(rect(), Qt::white);
-    if (!m_framePicture.isNull())
-        painter.drawImage(m_frameRect, m_framePicture);
+    // The twice-sized frame on a high-density screen, in the same place.
+    if (const QImage& frame = m_framePicture.ImageFor(devicePixelRatioF()); !frame.isNull())
+        painter.drawImage(m_frameRect, frame);
 }

@@ -40,7 +40,7 @@ protected:
 private:
     CPTPicture m_background;
     CXHTMLStatic* m_text = nullptr;
-    QImage m_framePicture;
+    CPTPicture m_framePicture;
     QRect m_frameRect;
     int m_nBitmap = 0;
 };
