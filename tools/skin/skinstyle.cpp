@@ -85,10 +85,56 @@ int TextWidth(Type type, const QString& text)
     return QFontMetrics(Font(type)).horizontalAdvance(text);
 }
 
+namespace
+{
+
+// How far the text's ink reaches, in pixels of the layout, when drawn at this ratio on a
+// picture of this resolution.
+qreal InkWidth(const QFont& font, const QString& text, qreal ratio, int dpi)
+{
+    const QFontMetrics metrics(font);
+    const QSize size(metrics.horizontalAdvance(text) * 2 + 16, metrics.height());
+    QImage scratch(size * ratio, QImage::Format_ARGB32_Premultiplied);
+    scratch.setDevicePixelRatio(ratio);
+    scratch.setDotsPerMeterX(qRound(dpi / 0.0254 * ratio));
+    scratch.setDotsPerMeterY(qRound(dpi / 0.0254 * ratio));
+    scratch.fill(Qt::transparent);
+    {
+        QPainter painter(&scratch);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(QPoint(0, metrics.ascent()), text);
+    }
+    for (int column = scratch.width() - 1; column >= 0; --column) {
+        for (int row = 0; row < scratch.height(); ++row) {
+            if (qAlpha(scratch.pixel(column, row)) != 0)
+                return (column + 1) / ratio;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
 void DrawTextTop(QPainter& painter, Type type, const QColor& color, int x, int y,
                  const QString& text)
 {
-    const QFont font = Font(type);
+    QFont font = Font(type);
+    // Hinting rounds each glyph to the pixel grid of its own size, so text drawn on a denser
+    // picture comes out wider than at 1x, where the layout was made for it: the difference is
+    // taken from the letter spacing.
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    if (ratio > 1.0 && text.size() > 1) {
+        const int dpi = qRound(painter.device()->logicalDpiX() / ratio);
+        const qreal wanted = InkWidth(font, text, 1.0, dpi);
+        // The spacing's effect on the drawn width is measured rather than assumed.
+        const qreal spacing = font.letterSpacing();
+        const qreal drawn = InkWidth(font, text, ratio, dpi);
+        font.setLetterSpacing(QFont::AbsoluteSpacing, spacing + 1.0);
+        const qreal perStep = InkWidth(font, text, ratio, dpi) - drawn;
+        font.setLetterSpacing(QFont::AbsoluteSpacing,
+                              perStep > 0 ? spacing + (wanted - drawn) / perStep : spacing);
+    }
     painter.setFont(font);
     painter.setPen(color);
     painter.drawText(QPoint(x, y + QFontMetrics(font).ascent()), text);

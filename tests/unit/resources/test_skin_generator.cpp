@@ -35,6 +35,15 @@ QImage Rendered(Skin::Storage storage, int id)
     return {};
 }
 
+QImage PageAtTwice(int id)
+{
+    for (const Skin::Picture& picture : Skin::Catalogue()) {
+        if (picture.storage == Skin::Storage::Jpeg && picture.id == id)
+            return Skin::Render(picture, 2);
+    }
+    return {};
+}
+
 QImage Page(int id)
 {
     QHash<int, QImage>& cache = RenderedJpegs();
@@ -100,6 +109,8 @@ private slots:
     void resourceFileNamesEveryPictureOnce();
     void labelsEndLeftOfTheirControls_data();
     void labelsEndLeftOfTheirControls();
+    void textKeepsItsWidthAtTwice_data();
+    void textKeepsItsWidthAtTwice();
     void controlAreasAreLeftPlain_data();
     void controlAreasAreLeftPlain();
     void everyPageSharesTheBandAndSidebar();
@@ -221,6 +232,27 @@ void TestSkinGenerator::labelsEndLeftOfTheirControls()
     // Close to the control, yet with a gap the eye reads as one label and one value.
     QVERIFY2(right <= controlLeft - 6 && right >= controlLeft - 14,
              qPrintable(QStringLiteral("label ends at %1").arg(right)));
+}
+
+void TestSkinGenerator::textKeepsItsWidthAtTwice_data()
+{
+    labelsEndLeftOfTheirControls_data();
+    // The sidebar's spaced caption, which ran past the sidebar's edge at 2x.
+    QTest::addRow("sidebar caption") << 140 << QRect(20, 402, 170, 14) << 0;
+}
+
+// Text drawn on the 2x pictures ends where it ends at 1x: the layout was made for that width.
+void TestSkinGenerator::textKeepsItsWidthAtTwice()
+{
+    QFETCH(int, page);
+    QFETCH(QRect, labelArea);
+    const int one = RightmostInk(Page(page), labelArea);
+    const QImage twice = PageAtTwice(page);
+    const QRect area(labelArea.topLeft() * 2, labelArea.size() * 2);
+    const int two = RightmostInk(twice.convertToFormat(QImage::Format_RGB32), area);
+    QVERIFY(one >= 0 && two >= 0);
+    QVERIFY2(qAbs(two / 2.0 - one) <= 1.5,
+             qPrintable(QStringLiteral("ends at %1 at 1x, %2 at 2x").arg(one).arg(two / 2.0)));
 }
 
 void TestSkinGenerator::controlAreasAreLeftPlain_data()
