@@ -49,7 +49,8 @@ void SetAddCommandForTest(AddCommandFunction addCommand)
 
 qint64 FirmwareFileSize(const QString& filePath)
 {
-    if (filePath.isEmpty() || QFileInfo(filePath).isDir())
+    // Only a regular file: opening a pipe or a device could wait for ever.
+    if (filePath.isEmpty() || !QFileInfo(filePath).isFile())
         return -1;
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFirmwareBytes)

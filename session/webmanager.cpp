@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cstring>
@@ -251,7 +252,8 @@ void CWEBManager::SendRequest(_STRU_WEB_DATA& record)
             while (offset + run < bytes.size() && text[offset + run] == '?')
                 ++run;
             QFile file(record.strFileName);
-            if (run > 0 && file.open(QIODevice::ReadOnly)) {
+            // Replaced by a pipe since Apply, it would block the program at open.
+            if (run > 0 && QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly)) {
                 // Never more than the placeholder holds: the file may have grown since the
                 // request was built. A file that shrank leaves question marks behind. Read in
                 // place: a second copy of an image would double what the upload holds.

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 
 class TestFirmwarePage : public QObject
 {
@@ -87,6 +88,11 @@ void TestFirmwarePage::refusedBeforeSending_data()
             QFAIL("cannot make a sparse file");
         QTest::newRow(qPrintable(u"%1 bytes"_qs.arg(size))) << path << u"Invalid file format!"_qs;
     }
+    // Opening a pipe waits for a writer that never comes.
+    const QString pipe = m_dir.filePath(u"pipe"_qs);
+    if (::mkfifo(QFile::encodeName(pipe).constData(), 0600) != 0)
+        QFAIL("cannot make a pipe");
+    QTest::newRow("a pipe") << pipe << u"Invalid file format!"_qs;
 }
 
 void TestFirmwarePage::refusedBeforeSending()
