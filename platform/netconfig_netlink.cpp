@@ -74,6 +74,19 @@ int Connect(Socket& socket)
     return FromLibnl(nl_connect(socket.get(), NETLINK_ROUTE));
 }
 
+// One request on a socket of its own: `request` is what `send` hands the kernel, null when it
+// could not be built.
+template <typename Request, typename Send>
+int SendOne(const Request& request, Send send)
+{
+    if (!request)
+        return -ENOMEM;
+    Socket socket;
+    if (const int error = Connect(socket); error < 0)
+        return error;
+    return FromLibnl(send(socket.get(), request.get()));
+}
+
 std::unique_ptr<nl_addr, AddrDeleter> BuildAddress(std::uint32_t address, int prefixLength)
 {
     std::unique_ptr<nl_addr, AddrDeleter> result(nl_addr_build(AF_INET, &address, 4));
@@ -284,13 +297,10 @@ int AddAddress(std::uint32_t ifIndex, std::uint32_t address, std::uint8_t prefix
 
 int DeleteAddress(std::uint32_t ifIndex, std::uint32_t address, std::uint8_t prefixLength)
 {
-    Socket socket;
-    if (const int error = Connect(socket); error < 0)
-        return error;
-    const auto request = BuildRtnlAddress(ifIndex, address, prefixLength);
-    if (!request)
-        return -ENOMEM;
-    return FromLibnl(rtnl_addr_delete(socket.get(), request.get(), 0));
+    return SendOne(BuildRtnlAddress(ifIndex, address, prefixLength),
+                   [](nl_sock* socket, rtnl_addr* request) {
+                       return rtnl_addr_delete(socket, request, 0);
+                   });
 }
 
 namespace
@@ -324,25 +334,19 @@ BuildHostRoute(std::uint32_t ifIndex, std::uint32_t destination, std::uint32_t s
 
 int AddHostRoute(std::uint32_t ifIndex, std::uint32_t destination, std::uint32_t source)
 {
-    Socket socket;
-    if (const int error = Connect(socket); error < 0)
-        return error;
-    const auto route = BuildHostRoute(ifIndex, destination, source);
-    if (!route)
-        return -ENOMEM;
     // Exclusive: a route somebody configured to that host stays as it is.
-    return FromLibnl(rtnl_route_add(socket.get(), route.get(), NLM_F_EXCL));
+    return SendOne(BuildHostRoute(ifIndex, destination, source),
+                   [](nl_sock* socket, rtnl_route* route) {
+                       return rtnl_route_add(socket, route, NLM_F_EXCL);
+                   });
 }
 
 int DeleteHostRoute(std::uint32_t ifIndex, std::uint32_t destination, std::uint32_t source)
 {
-    Socket socket;
-    if (const int error = Connect(socket); error < 0)
-        return error;
-    const auto route = BuildHostRoute(ifIndex, destination, source);
-    if (!route)
-        return -ENOMEM;
-    return FromLibnl(rtnl_route_delete(socket.get(), route.get(), 0));
+    return SendOne(BuildHostRoute(ifIndex, destination, source),
+                   [](nl_sock* socket, rtnl_route* route) {
+                       return rtnl_route_delete(socket, route, 0);
+                   });
 }
 
 int FlushNeighbours(std::uint32_t ifIndex)
