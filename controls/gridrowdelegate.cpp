@@ -3,6 +3,7 @@
 #include "controls/ptpicture.h"
 
 #include <QPainter>
+#include <QTreeWidget>
 
 namespace
 {
@@ -18,6 +19,21 @@ int CGridRowDelegate::PictureHeight(int rowPicture, int fallbackHeight)
 {
     CPTPicture picture;
     return picture.LoadId(rowPicture, u"BITMAP") ? picture.Image().height() : fallbackHeight;
+}
+
+void CGridRowDelegate::SetUpList(QTreeWidget* list, int rowPicture, int fallbackHeight)
+{
+    list->setHeaderHidden(true);
+    list->setRootIsDecorated(false);
+    list->setIndentation(0);
+    list->setItemsExpandable(false);
+    list->setUniformRowHeights(true);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setAllColumnsShowFocus(true);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setItemDelegate(new CGridRowDelegate(rowPicture, fallbackHeight, list));
 }
 
 QSize CGridRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const

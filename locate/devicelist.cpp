@@ -17,17 +17,7 @@ constexpr int kFallbackRowHeight = 35;
 
 CDeviceList::CDeviceList(QWidget* parent) : QTreeWidget(parent)
 {
-    setHeaderHidden(true);
-    setRootIsDecorated(false);
-    setIndentation(0);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setAllColumnsShowFocus(true);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setItemDelegate(new CGridRowDelegate(kRowPicture, kFallbackRowHeight, this));
+    CGridRowDelegate::SetUpList(this, kRowPicture, kFallbackRowHeight);
 }
 
 int CDeviceList::RowHeight()

@@ -55,17 +55,7 @@ class CSurveyList : public QTreeWidget
 public:
     explicit CSurveyList(QWidget* parent) : QTreeWidget(parent)
     {
-        setHeaderHidden(true);
-        setRootIsDecorated(false);
-        setIndentation(0);
-        setItemsExpandable(false);
-        setUniformRowHeights(true);
-        setSelectionMode(QAbstractItemView::SingleSelection);
-        setSelectionBehavior(QAbstractItemView::SelectRows);
-        setAllColumnsShowFocus(true);
-        setEditTriggers(QAbstractItemView::NoEditTriggers);
-        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        setItemDelegate(new CGridRowDelegate(kRowPicture, kFallbackRowHeight, this));
+        CGridRowDelegate::SetUpList(this, kRowPicture, kFallbackRowHeight);
     }
 
     // For the list's present width: SSID 55 %, Encrypt 40 %, the rest carry values unseen.
