@@ -52,15 +52,28 @@ void LogLine(const QByteArray& line)
 
 } // namespace
 
-CWEBManager::CWEBManager(QObject* owner) : CWEBManager(owner, CreateSystemNetConfig())
+CWEBManager::CWEBManager(QObject* owner) : CWEBManager(owner, CatchSignalsThenStartNet(this))
 {
-    m_signals = new CShutdownSignals(
-        [this](int signal) {
-            WriteLog(ToAnsi(u"Signal %1: closing"_qs.arg(signal)));
-            ReleaseRoute();
-            QCoreApplication::exit(0);
-        },
-        this);
+}
+
+CWEBManager::SSystemParts CWEBManager::CatchSignalsThenStartNet(CWEBManager* self)
+{
+    SSystemParts parts;
+    // The callback runs from the event loop only, when `self` is whole.
+    parts.shutdown = std::make_unique<CShutdownSignals>([self](int signal) {
+        WriteLog(ToAnsi(u"Signal %1: closing"_qs.arg(signal)));
+        self->ReleaseRoute();
+        QCoreApplication::exit(0);
+    });
+    parts.net = CreateSystemNetConfig();
+    return parts;
+}
+
+CWEBManager::CWEBManager(QObject* owner, SSystemParts parts)
+    : CWEBManager(owner, std::move(parts.net))
+{
+    m_signals = parts.shutdown.release();
+    m_signals->setParent(this);
 }
 
 CWEBManager::CWEBManager(QObject* owner, std::shared_ptr<INetConfig> net)

@@ -55,6 +55,15 @@ public:
     static void SetResponseLimitForTest(qsizetype characters);
 
 private:
+    struct SSystemParts {
+        std::unique_ptr<CShutdownSignals> shutdown;
+        std::shared_ptr<INetConfig> net;
+    };
+    // In this order: a signal that came after the helper started and before the handlers were
+    // in place would end the program without its clean-up.
+    static SSystemParts CatchSignalsThenStartNet(CWEBManager* self);
+    CWEBManager(QObject* owner, SSystemParts parts);
+
     void OnConnect(int error);
     void OnReceive();
     void OnClose(int error);
