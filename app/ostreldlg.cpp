@@ -4,12 +4,16 @@
 #include "app/globals.h"
 #include "discovery/udpmanager.h"
 #include "locate/searchdlg.h"
+#include "pages/overlaydialog.h"
+#include "platform/codepage.h"
 #include "platform/stringtable.h"
 #include "platform/windowtimers.h"
+#include "protocol/diaglog.h"
 #include "protocol/tarndlg.h"
 #include "session/webmanager.h"
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QIcon>
 #include <QScreen>
 
@@ -18,6 +22,7 @@ COstrelDlg::COstrelDlg(QWidget* parent) : QDialog(parent, Qt::Window | Qt::Frame
     const QIcon icon(QStringLiteral(":/ICON/128"));
     setWindowIcon(icon);
     G_pMainDlg = this;
+    COverlayDialog::SetClosing(false);
     setWindowTitle(LoadString(178));
     setObjectName(QStringLiteral("COstrelDlg"));
     MakeProgramDialog(this, true);
@@ -29,6 +34,8 @@ COstrelDlg::COstrelDlg(QWidget* parent) : QDialog(parent, Qt::Window | Qt::Frame
     G_pUDPManager = new CUDPManager(1, this, m_timers);
     m_timers->SetTimer(kDiscoveryTimer, 300, DiscoveryTimerProc);
     G_pWEBManager = new CWEBManager(this);
+    connect(G_pWEBManager, &CWEBManager::shutdownSignal, this,
+            [this](int signal) { EndProgram(u"Signal %1"_qs.arg(signal)); });
     m_timers->SetTimer(kQueueTimer, 800, PumpQueue);
 
     // Showing the Locate page starts the first scan, as soon as the frame itself shows.
@@ -46,6 +53,8 @@ COstrelDlg::COstrelDlg(QWidget* parent) : QDialog(parent, Qt::Window | Qt::Frame
 COstrelDlg::~COstrelDlg()
 {
     OnDestroy();
+    // This program's run is over; a frame made after it (in a test) starts afresh.
+    COverlayDialog::SetClosing(false);
 }
 
 bool COstrelDlg::OpenConsole(const QString& model, const QString& ipAddress,
@@ -59,7 +68,7 @@ bool COstrelDlg::OpenConsole(const QString& model, const QString& ipAddress,
         G_pTarnDlg = nullptr;
     }
     if (model != QStringView(kSupportedModel)) {
-        done(0);
+        EndProgram(u"Model %1 is not supported"_qs.arg(model));
         if (G_pSearchDlg)
             G_pSearchDlg->hide();
         return false;
@@ -86,7 +95,46 @@ void COstrelDlg::ShowLocatePage()
 
 void COstrelDlg::CloseWizard()
 {
-    done(0);
+    EndProgram(u"Close"_qs);
+}
+
+void COstrelDlg::closeEvent(QCloseEvent* event)
+{
+    // The window manager's close (Alt+F4, the title-bar menu, the taskbar) is Close.
+    event->accept();
+    EndProgram(u"Window closed"_qs);
+}
+
+void COstrelDlg::done(int result)
+{
+    if (m_closing)
+        QDialog::done(result);
+    else
+        EndProgram(u"Ended"_qs, result);
+}
+
+void COstrelDlg::EndProgram(const QString& why, int result)
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    WriteLog(ToAnsi(why + u": closing"_qs));
+    // Nothing more goes out: no query, no next command, and the rest of an unfinished request
+    // never reaches the device.
+    m_timers->KillTimer(kDiscoveryTimer);
+    m_timers->KillTimer(kQueueTimer);
+    if (G_pWEBManager)
+        G_pWEBManager->AbandonRequest();
+    hide();
+    // Every run nested in the frame's ends, or the frame's own could never return: the
+    // overlay dialogs, and any other modal dialog a page opened.
+    COverlayDialog::SetClosing(true);
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog != this &&
+                                                           dialog->isVisible())
+            dialog->reject();
+    }
+    QDialog::done(result);
 }
 
 void COstrelDlg::MinimizeWizard()
@@ -107,13 +155,18 @@ void COstrelDlg::OnDestroy()
         G_pUDPManager = nullptr;
     }
     m_timers->KillTimer(kQueueTimer);
+    // The pages go before the route's clean-up, so that none of their timers can act on a
+    // device the user has left while it runs.
+    delete G_pSearchDlg;
+    G_pSearchDlg = nullptr;
+    delete G_pTarnDlg;
+    G_pTarnDlg = nullptr;
+    // A hidden window leaves the screen once the display server hears of it, which on Wayland
+    // is at the event loop's next pass: the window goes before the clean-up, not after it.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     if (G_pWEBManager) {
         G_pWEBManager->ReleaseRoute();
         delete G_pWEBManager;
         G_pWEBManager = nullptr;
     }
-    delete G_pSearchDlg;
-    G_pSearchDlg = nullptr;
-    delete G_pTarnDlg;
-    G_pTarnDlg = nullptr;
 }

@@ -25,11 +25,22 @@ public:
     void CloseWizard();
     void MinimizeWizard();
 
+    // However the program is left (Close, the window manager, a signal), it ends the same way:
+    // the window goes, every modal run ends, nothing more reaches the device, and the clean-up
+    // follows once the frame's run has returned. `why` goes into the log's closing line.
+    void EndProgram(const QString& why, int result = 0);
+    bool Closing() const { return m_closing; }
+    void done(int result) override;
+
     CWindowTimers* Timers() const { return m_timers; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void OnDestroy();
 
     CWindowTimers* m_timers = nullptr;
+    bool m_closing = false;
     bool m_destroyed = false;
 };

@@ -95,6 +95,15 @@ void CUDPManager::SendDiscoveryQuery(QByteArrayView firstField)
         SendOnAdapter(m_socket, query, index);
 }
 
+void CUDPManager::DiscardWaitingReplies()
+{
+    if (!IsOpen())
+        return;
+    char byte;
+    while (::recv(m_socket, &byte, 1, MSG_DONTWAIT | MSG_TRUNC) >= 0) {
+    }
+}
+
 bool CUDPManager::CreateDiscoverySocket()
 {
     Close();
@@ -168,10 +177,13 @@ void CUDPManager::OnReceive(int errorCode)
     const ssize_t received = ::recvmsg(m_socket, &message, MSG_TRUNC);
     if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
         return;
-    if (received <= 0 || received > kReceiveBufferSize) {
+    if (received < 0) {
         Close();
         return;
     }
+    // An empty or oversized datagram is no reply; the ones queued behind it may well be.
+    if (received == 0 || received > kReceiveBufferSize)
+        return;
     AcceptDiscoveryReply(QByteArrayView(buffer.constData(), received), G_mAPList,
                          ArrivalInterface(message));
 }

@@ -27,6 +27,8 @@ public:
     void Shutdown();
 
     void SendDiscoveryQuery(QByteArrayView firstField);
+    // Reads and drops every datagram that waits in the socket now.
+    void DiscardWaitingReplies();
     bool CreateDiscoverySocket();
     void Close();
 

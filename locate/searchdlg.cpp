@@ -6,6 +6,7 @@
 #include "controls/ptbutton.h"
 #include "controls/ptlabel.h"
 #include "discovery/discoveryqueue.h"
+#include "discovery/udpmanager.h"
 #include "locate/devicelist.h"
 #include "pages/progressdlg.h"
 #include "pages/summarydlg.h"
@@ -153,6 +154,9 @@ void CSearchDlg::OnScan()
     SetResult(LoadString(kSearching));
     m_connect->setEnabled(false);
     QueueDiscovery(u"1"_qs);
+    // Only answers to this scan's queries count: what waited before is from an older one.
+    if (G_pUDPManager)
+        G_pUDPManager->DiscardWaitingReplies();
     m_timers->SetTimer(kAnimationTimer, kAnimationPeriodMs, [this](unsigned) { OnTimer(); });
     m_scan->setEnabled(false);
     m_list->clear();
@@ -253,6 +257,6 @@ void CSearchDlg::OnConnect()
         // The web queue and the console's result timer run inside; the console ends it.
         G_pProgress->exec();
     }
-    if (G_pSummaryDlg)
+    if (G_pSummaryDlg && !COverlayDialog::Closing())
         G_pSummaryDlg->FillSummary();
 }

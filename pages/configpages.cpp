@@ -14,12 +14,13 @@
 namespace ConfigPages
 {
 
-void ShowMessage(int stringId)
+bool ShowMessage(int stringId)
 {
-    if (!G_pMessageDlg)
-        return;
-    G_pMessageDlg->m_strMessage = LoadString(stringId);
-    G_pMessageDlg->exec();
+    if (G_pMessageDlg) {
+        G_pMessageDlg->m_strMessage = LoadString(stringId);
+        G_pMessageDlg->exec();
+    }
+    return !COverlayDialog::Closing();
 }
 
 QString DeviceText(QString value)
@@ -27,12 +28,13 @@ QString DeviceText(QString value)
     return value.replace(u'<', u"&lt;"_qs);
 }
 
-void RunProgress(const QString& text)
+bool RunProgress(const QString& text)
 {
-    if (!G_pProgress)
-        return;
-    G_pProgress->m_strMessage = text;
-    G_pProgress->exec();
+    if (G_pProgress) {
+        G_pProgress->m_strMessage = text;
+        G_pProgress->exec();
+    }
+    return !COverlayDialog::Closing();
 }
 
 bool WaitTick(int& ticks, int lastTick, CWindowTimers* timers, unsigned timerId)
@@ -58,7 +60,7 @@ void StopWait(CWindowTimers* timers, unsigned timerId)
     if (!timers->IsRunning(timerId))
         return;
     timers->KillTimer(timerId);
-    if (G_pProgress && G_pProgress->isVisible())
+    if (G_pProgress && G_pProgress->IsRunning())
         G_pProgress->done(0);
 }
 

@@ -16,15 +16,17 @@ namespace ConfigPages
 // Frames of the progress animation; a wait shows tick count mod this.
 inline constexpr int kProgressFrames = 11;
 
-// The console's message dialog with string-table entry `stringId`, run modally.
-void ShowMessage(int stringId);
+// The console's message dialog with string-table entry `stringId`, run modally. False when the
+// program is closing: the caller must not go on (nor touch itself, which may be gone).
+bool ShowMessage(int stringId);
 
 // A value read from the device, for a markup static: it shows as the device gave it and can
 // open no tag or link. Entities stay, as on the summary page.
 QString DeviceText(QString value);
 
-// Runs the console's progress dialog with `text` until the wait's timer ends it.
-void RunProgress(const QString& text);
+// Runs the console's progress dialog with `text` until the wait's timer ends it. False when the
+// program is closing.
+bool RunProgress(const QString& text);
 
 // One tick of a timed wait on `timerId`: the next frame, and after the last tick the end of
 // the wait, with the Locate page shown and the console hidden. True when the wait has ended.

@@ -11,6 +11,7 @@
 #include "protocol/statusvalues.h"
 
 #include <QButtonGroup>
+#include <QPointer>
 #include <QPushButton>
 
 namespace
@@ -224,7 +225,9 @@ void CTarn_IPAddrDlg::OnApply()
     const AddressRules::Verdict verdict =
         AddressRules::CheckLanSettings(FieldsOf(m_pAddress), FieldsOf(m_pMask));
     if (!verdict.Accepted()) {
-        ConfigPages::ShowMessage(verdict.messageId);
+        const QPointer<CTarn_IPAddrDlg> self(this);
+        if (!ConfigPages::ShowMessage(verdict.messageId) || !self)
+            return;
         switch (verdict.focus) {
         case AddressRules::Focus::AddressFirstField:
             m_pAddress->SetFieldFocus(0);

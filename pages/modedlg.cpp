@@ -11,6 +11,7 @@
 
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 
 namespace
@@ -95,8 +96,9 @@ void CTarn_ModeDlg::OnBrowse()
 
 void CTarn_ModeDlg::Refuse(int stringId)
 {
-    ConfigPages::ShowMessage(stringId);
-    m_pFileEdit->clear();
+    const QPointer<CTarn_ModeDlg> self(this);
+    if (ConfigPages::ShowMessage(stringId) && self)
+        m_pFileEdit->clear();
 }
 
 void CTarn_ModeDlg::OnApply()
@@ -116,11 +118,12 @@ void CTarn_ModeDlg::OnApply()
     m_pApply->setEnabled(false);
 }
 
-void CTarn_ModeDlg::OnUploadResult(const QString& response)
+void CTarn_ModeDlg::OnUploadResult(const QString& response, bool accepted)
 {
     m_pApply->setEnabled(true);
-    if (!CTarnDlg::IsResponseOK(response)) {
-        // No connection, a time-out or an answer of another kind.
+    if (!accepted) {
+        // No connection, a time-out, an answer cut short or one of another kind: whatever the
+        // device got, it did not say it took the image.
         Refuse(kNoAnswerMessage);
         return;
     }
@@ -128,19 +131,20 @@ void CTarn_ModeDlg::OnUploadResult(const QString& response)
         Refuse(kInvalidFileMessage);
         return;
     }
-    StartUpgradeWait();
+    if (!StartUpgradeWait())
+        return;
     if (G_pMainDlg)
         G_pMainDlg->ShowLocatePage();
     else if (G_pTarnDlg)
         G_pTarnDlg->hide();
 }
 
-void CTarn_ModeDlg::StartUpgradeWait()
+bool CTarn_ModeDlg::StartUpgradeWait()
 {
     m_timers->SetTimer(kUpgradeTimer, kUpgradePeriodMs, [this](unsigned id) { OnTimer(id); });
     m_nRebootTicks = 0;
     QueueReboot(QString(), QString());
-    ConfigPages::RunProgress(u"Upgrading...."_qs);
+    return ConfigPages::RunProgress(u"Upgrading...."_qs);
 }
 
 void CTarn_ModeDlg::OnTimer(unsigned)

@@ -29,8 +29,9 @@ public:
     // has no dot in its name, and "*.*" would hide it.
     static constexpr char16_t kFileFilter[] = u"All File (*)";
 
-    // The upload has ended; `response` is whatever the device answered.
-    void OnUploadResult(const QString& response);
+    // The upload has ended; `response` is whatever the device answered, `accepted` whether it
+    // came back whole with status 200.
+    void OnUploadResult(const QString& response, bool accepted);
 
     void OnBrowse();
     void OnApply();
@@ -51,7 +52,8 @@ protected:
     void OnPageHidden() override;
 
 private:
-    void StartUpgradeWait();
+    // False when the program closed during the wait.
+    bool StartUpgradeWait();
     void Refuse(int stringId);
 
     QLineEdit* m_pFileEdit = nullptr;

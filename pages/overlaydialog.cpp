@@ -24,6 +24,7 @@ QList<COverlayDialog::Run*>& Waiting()
 
 COverlayDialog::Run* g_shown = nullptr;
 COverlayDialog* g_shownDialog = nullptr;
+bool g_closing = false;
 
 // Holds back the user's input to every widget of the dialog's window but the dialog itself, as a
 // modal window would; timers, sockets and painting go on.
@@ -122,6 +123,8 @@ COverlayDialog::~COverlayDialog()
 
 int COverlayDialog::exec()
 {
+    if (g_closing)
+        return 0;
     Run run;
     run.dialog = this;
     // The text is this run's even when it has to wait: a later caller sets its own.
@@ -177,6 +180,28 @@ bool COverlayDialog::IsRunning() const
 COverlayDialog* COverlayDialog::ActiveDialog()
 {
     return g_shownDialog;
+}
+
+void COverlayDialog::SetClosing(bool closing)
+{
+    g_closing = closing;
+    if (!closing)
+        return;
+    if (COverlayDialog* shown = g_shownDialog) {
+        Run* run = g_shown;
+        g_shown = nullptr;
+        g_shownDialog = nullptr;
+        shown->hide();
+        EndRun(run, 0);
+    }
+    QList<Run*>& waiting = Waiting();
+    while (!waiting.isEmpty())
+        EndRun(waiting.takeFirst(), 0);
+}
+
+bool COverlayDialog::Closing()
+{
+    return g_closing;
 }
 
 bool COverlayDialog::focusNextPrevChild(bool next)

@@ -37,6 +37,11 @@ public:
     // The dialog shown now, program-wide; null when none is.
     static COverlayDialog* ActiveDialog();
 
+    // The program is closing: every run, shown or waiting, ends now, and every later exec()
+    // returns at once. A caller whose run returns must check Closing() before it goes on.
+    static void SetClosing(bool closing);
+    static bool Closing();
+
     // One exec() call: shown, or waiting for its turn.
     struct Run;
 

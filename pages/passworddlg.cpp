@@ -6,6 +6,7 @@
 #include "protocol/commands.h"
 
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 
 namespace
@@ -94,7 +95,9 @@ void CTarn_PasswordDlg::OnApply()
     const PasswordRules::Verdict verdict = PasswordRules::CheckPasswordChange(
         m_pCurrent->text(), G_mstrPassword, newPassword, m_pConfirm->text());
     if (!verdict.Accepted()) {
-        ConfigPages::ShowMessage(verdict.messageId);
+        const QPointer<CTarn_PasswordDlg> self(this);
+        if (!ConfigPages::ShowMessage(verdict.messageId) || !self)
+            return;
         ClearPasswords();
         if (verdict.focus == PasswordRules::Focus::CurrentPassword)
             m_pCurrent->setFocus(Qt::OtherFocusReason);

@@ -194,7 +194,7 @@ void CTarn_SurveyDlg::OnPageHidden()
         return;
     m_timers->KillTimer(kRebootTimer);
     // Nothing else would end the wait's dialog, and the program would stay blocked behind it.
-    if (G_pProgress && G_pProgress->isVisible())
+    if (G_pProgress && G_pProgress->IsRunning())
         G_pProgress->done(0);
 }
 

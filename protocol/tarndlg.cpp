@@ -6,6 +6,7 @@
 #include "pages/ipaddrdlg.h"
 #include "pages/messagedlg.h"
 #include "pages/modedlg.h"
+#include "pages/overlaydialog.h"
 #include "pages/passworddlg.h"
 #include "pages/progressdlg.h"
 #include "pages/savedlg.h"
@@ -14,12 +15,14 @@
 #include "platform/codepage.h"
 #include "platform/stringtable.h"
 #include "platform/windowtimers.h"
+#include "protocol/answer.h"
 #include "protocol/diaglog.h"
 #include "protocol/scraper.h"
 #include "session/webmanager.h"
 
+#include <QPointer>
 #include <QShowEvent>
-#include <QThread>
+#include <QTimer>
 
 CTarn_IPAddrDlg* G_pIPAddrDlg = nullptr;
 CTarn_ModeDlg* G_pModeDlg = nullptr;
@@ -40,7 +43,7 @@ constexpr int kLanInfoFrame = 3;
 constexpr int kWanInfoFrame = 7;
 constexpr int kGetStatusFrame = 10;
 // Lets the last frame be seen before the dialog goes.
-constexpr unsigned long kLoadedPauseMs = 1000;
+constexpr int kLoadedPauseMs = 1000;
 
 bool CommandQueueEmpty()
 {
@@ -163,7 +166,7 @@ void CTarnDlg::CommandQueued(const QString& strID)
 
 bool CTarnDlg::IsResponseOK(const QString& response)
 {
-    return response.contains(u"HTTP") && response.contains(u"200");
+    return ::IsResponseOK(response);
 }
 
 void CTarnDlg::OnResultTimer()
@@ -172,8 +175,9 @@ void CTarnDlg::OnResultTimer()
         m_timers->KillTimer(kResultTimer);
     // A handler may run a modal dialog, inside which this timer fires again and takes later
     // results; each result leaves the finished list before it is handled, so none is handled
-    // twice.
-    for (;;) {
+    // twice. A new Connect inside such a dialog deletes this console: the loop ends with it.
+    const QPointer<CTarnDlg> self(this);
+    while (self) {
         qint32 dwResult = 0;
         QString response;
         const QString strID =
@@ -200,7 +204,9 @@ bool CTarnDlg::HandleResult(const QString& strID, qint32 dwResult, const QString
             Fail(branch.lost == OnLostConnection::FailClosingProgress);
             return false;
         }
-        (this->*branch.handle)(response, IsResponseOK(response));
+        // Only an answer that came back whole counts: a reset or a time-out in the middle of a
+        // page can carry "HTTP" and "200" without being the device's word.
+        (this->*branch.handle)(response, IsAnswerAccepted(dwResult, response));
         return true;
     }
     return true;
@@ -210,8 +216,10 @@ void CTarnDlg::Fail(bool closeProgress)
 {
     if (closeProgress && ProgressOpen())
         G_pProgress->done(0);
+    const QPointer<CTarnDlg> self(this);
     ShowMessage(kCannotConnect);
-    ReturnToLocatePage();
+    if (self && !COverlayDialog::Closing())
+        ReturnToLocatePage();
 }
 
 void CTarnDlg::ReturnToLocatePage()
@@ -231,7 +239,8 @@ void CTarnDlg::ShowMessage(int stringId)
 
 bool CTarnDlg::ProgressOpen() const
 {
-    return G_pProgress && G_pProgress->isVisible();
+    // Running, not visible: a hidden window hides the dialog too, and it must still end.
+    return G_pProgress && G_pProgress->IsRunning();
 }
 
 void CTarnDlg::OnLanInfo(const QString& response, bool ok)
@@ -256,11 +265,13 @@ void CTarnDlg::OnGetStatus(const QString& response, bool ok)
 {
     if (ProgressOpen())
         G_pProgress->SetFrame(kGetStatusFrame);
-    QThread::msleep(kLoadedPauseMs);
-    if (CommandQueueEmpty() && ProgressOpen())
-        G_pProgress->done(0);
-    if (ok)
-        ParseStatusPage(response);
+    // The last frame stays a moment before the dialog goes; the window is served meanwhile.
+    QTimer::singleShot(kLoadedPauseMs, this, [this, response, ok] {
+        if (CommandQueueEmpty() && ProgressOpen())
+            G_pProgress->done(0);
+        if (ok)
+            ParseStatusPage(response);
+    });
 }
 
 void CTarnDlg::OnRepeater(const QString&, bool)
@@ -288,10 +299,10 @@ void CTarnDlg::OnSetupIPAddress(const QString& response, bool ok)
         G_pIPAddrDlg->OnSetupIPAddressResult();
 }
 
-void CTarnDlg::OnUpload(const QString& response, bool)
+void CTarnDlg::OnUpload(const QString& response, bool ok)
 {
     if (G_pModeDlg)
-        G_pModeDlg->OnUploadResult(response);
+        G_pModeDlg->OnUploadResult(response, ok);
 }
 
 void CTarnDlg::OnSetupPassword(const QString&, bool)

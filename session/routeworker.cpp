@@ -12,6 +12,16 @@ CRouteWorker::CRouteWorker(std::shared_ptr<INetConfig> net, SAdapterDetails& ada
     m_preparer.PreferAdapter(preferredIfIndex);
 }
 
+std::unique_ptr<CRouteWorker> CRouteWorker::Release(std::shared_ptr<INetConfig> net,
+                                                    SAdapterDetails& adapter,
+                                                    CRoutePreparer::LogSink log)
+{
+    auto worker = std::make_unique<CRouteWorker>(std::move(net), adapter, std::move(log),
+                                                 QString(), QString(), QString());
+    worker->m_releaseOnly = true;
+    return worker;
+}
+
 CRouteWorker::~CRouteWorker()
 {
     Join();
@@ -21,7 +31,10 @@ bool CRouteWorker::Start()
 {
     try {
         m_thread = std::thread([this] {
-            m_result = m_preparer.PrepareRoute(m_strAPIP, m_strAPSubnet);
+            if (m_releaseOnly)
+                m_preparer.DeleteTempAddress();
+            else
+                m_result = m_preparer.PrepareRoute(m_strAPIP, m_strAPSubnet);
             m_finished.store(true, std::memory_order_release);
         });
     } catch (const std::system_error&) {

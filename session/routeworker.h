@@ -15,6 +15,11 @@ public:
     CRouteWorker(std::shared_ptr<INetConfig> net, SAdapterDetails& adapter,
                  CRoutePreparer::LogSink log, QString strID, QString strAPIP,
                  QString strAPSubnet, quint32 preferredIfIndex = 0);
+    // A worker that only removes the temporary address a stopped preparation left behind; its
+    // command keyword is empty.
+    static std::unique_ptr<CRouteWorker> Release(std::shared_ptr<INetConfig> net,
+                                                 SAdapterDetails& adapter,
+                                                 CRoutePreparer::LogSink log);
     CRouteWorker(const CRouteWorker&) = delete;
     CRouteWorker& operator=(const CRouteWorker&) = delete;
     ~CRouteWorker();
@@ -35,6 +40,7 @@ private:
     QString m_strAPIP;
     QString m_strAPSubnet;
     QString m_result;
+    bool m_releaseOnly = false;
     std::atomic<bool> m_finished{false};
     std::thread m_thread;
 };

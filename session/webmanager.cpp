@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QMetaMethod>
 
 #include <algorithm>
 #include <cstring>
@@ -45,6 +46,15 @@ bool IsAwaitingAnswer(qint32 state)
     return state == kWebConnected || state == kWebReceiving;
 }
 
+// A command ends. Until it was sent its text is its own request, which is no answer of the
+// device's: a page must never read it as one.
+void EndCommand(_STRU_WEB_DATA& record, qint32 result)
+{
+    if (record.dwResult < kWebConnected)
+        record.strData.clear();
+    record.dwResult = result;
+}
+
 void LogLine(const QByteArray& line)
 {
     WriteLog(line);
@@ -61,6 +71,10 @@ CWEBManager::SSystemParts CWEBManager::CatchSignalsThenStartNet(CWEBManager* sel
     SSystemParts parts;
     // The callback runs from the event loop only, when `self` is whole.
     parts.shutdown = std::make_unique<CShutdownSignals>([self](int signal) {
+        if (self->isSignalConnected(QMetaMethod::fromSignal(&CWEBManager::shutdownSignal))) {
+            emit self->shutdownSignal(signal);
+            return;
+        }
         WriteLog(ToAnsi(u"Signal %1: closing"_qs.arg(signal)));
         self->ReleaseRoute();
         QCoreApplication::exit(0);
@@ -149,7 +163,8 @@ void CWEBManager::SetConsole(std::uint32_t console)
     const qsizetype queued = G_mWebQueue.removeIf(foreign);
     const qsizetype finished = G_mWebDone.removeIf(foreign);
     if (headDropped) {
-        m_socket->Close();
+        // A reset, not a close: the rest of an upload must not follow the user to nowhere.
+        m_socket->Abort();
         m_nConnectState = 0;
     }
     if (queued + finished > 0)
@@ -163,6 +178,8 @@ void CWEBManager::Pump()
     if (m_worker) {
         if (m_worker->Finished())
             CollectRouteWorker();
+        else
+            EndOverduePreparation();
         return; // nothing else while a worker exists
     }
     if (G_mWebQueue.isEmpty())
@@ -190,7 +207,7 @@ void CWEBManager::Pump()
             // Elapsed time, not start + timeout: that sum overflows near the wrap and would
             // time a step out at once.
             if (now - head.dwStartTick > head.dwTimeout) {
-                head.dwResult = kWebTimedOut;
+                EndCommand(head, kWebTimedOut);
                 // The rest of a request the user was told failed must not reach the device
                 // later, least of all an image it would then install.
                 m_socket->Abort();
@@ -361,12 +378,37 @@ void CWEBManager::StartRouteWorker(const _STRU_WEB_DATA& record)
     m_worker =
         std::make_unique<CRouteWorker>(m_net, m_adapter, LogLine, record.strID, record.strAPIP,
                                        record.strAPSubnet, G_mdwInterfaceIndex);
+    m_workerStartTick = StartTick();
     if (!m_worker->Start()) {
         m_worker.reset();
         WriteLog("Route preparation: no thread");
         G_mstrLocalIP = QString::fromLatin1(kRouteError);
-        G_mWebQueue.first().dwResult = kWebUnreachable;
+        EndCommand(G_mWebQueue.first(), kWebUnreachable);
         G_mWebQueue.first().dwStartTick = 0;
+    }
+}
+
+void CWEBManager::EndOverduePreparation()
+{
+    if (m_workerOverdue || m_worker->CommandID().isEmpty())
+        return;
+    const std::uint32_t now = GetTickCount();
+    if (now < m_workerStartTick) {
+        m_workerStartTick = StartTick(); // the counter wrapped: the time starts again
+        return;
+    }
+    if (now - m_workerStartTick <= kRouteTimeout)
+        return;
+    m_workerOverdue = true;
+    WriteLog("Route preparation: no result within 100000 ms");
+    // Its next wait ends at once, and so does a password prompt still up.
+    m_net->Interrupt(true);
+    if (!G_mWebQueue.isEmpty() && G_mWebQueue.first().strID == m_worker->CommandID() &&
+        G_mWebQueue.first().dwConsole == m_workerConsole &&
+        G_mWebQueue.first().dwResult == kWebRoutePending) {
+        _STRU_WEB_DATA head = G_mWebQueue.takeFirst();
+        EndCommand(head, kWebUnreachable);
+        G_mWebDone.append(head);
     }
 }
 
@@ -376,14 +418,31 @@ void CWEBManager::CollectRouteWorker()
     const QString result = m_worker->Result();
     const QString strID = m_worker->CommandID();
     m_worker.reset();
+    if (m_workerOverdue) {
+        m_workerOverdue = false;
+        m_net->Interrupt(false);
+        // Stopped half-way, it may have left an address of ours: taken away off this thread,
+        // and nothing else runs before it is gone.
+        if (G_dwNTEContext != 0) {
+            m_worker = CRouteWorker::Release(m_net, m_adapter, LogLine);
+            if (!m_worker->Start())
+                m_worker.reset();
+        }
+    }
+    if (strID.isEmpty())
+        return;
     G_mstrLocalIP = result;
     // Only if the head is still the command the worker prepared for: a new console's first
     // command may have the same keyword but another device.
     if (!G_mWebQueue.isEmpty() && G_mWebQueue.first().strID == strID &&
-        G_mWebQueue.first().dwConsole == m_workerConsole) {
-        G_mWebQueue.first().dwResult =
-            result == QLatin1StringView(kRouteError) ? kWebUnreachable : kWebConnectPending;
-        G_mWebQueue.first().dwStartTick = 0;
+        G_mWebQueue.first().dwConsole == m_workerConsole &&
+        G_mWebQueue.first().dwResult == kWebRoutePending) {
+        _STRU_WEB_DATA& head = G_mWebQueue.first();
+        if (result == QLatin1StringView(kRouteError))
+            EndCommand(head, kWebUnreachable);
+        else
+            head.dwResult = kWebConnectPending;
+        head.dwStartTick = 0;
     }
 }
 
@@ -395,12 +454,29 @@ void CWEBManager::StopRouteWorker()
     m_net->Interrupt(true);
     m_worker->Join();
     m_worker.reset();
+    m_workerOverdue = false;
     m_net->Interrupt(false);
+}
+
+bool CWEBManager::ExchangeUnfinished() const
+{
+    return !G_mWebQueue.isEmpty() && G_mWebQueue.first().dwResult >= kWebConnectPending &&
+           G_mWebQueue.first().dwResult <= kWebReceiving && m_socket->IsOpen();
+}
+
+void CWEBManager::AbandonRequest()
+{
+    if (!ExchangeUnfinished())
+        return;
+    WriteLog(ToAnsi(u"%1 abandoned: connection reset"_qs.arg(G_mWebQueue.first().strID)));
+    m_socket->Abort();
+    m_nConnectState = 0;
 }
 
 void CWEBManager::ReleaseRoute()
 {
     StopRouteWorker();
+    AbandonRequest();
     m_socket->Close();
     m_nConnectState = 0;
     G_mstrLocalIP.clear();

@@ -41,6 +41,9 @@ public:
     // Closes the socket, forgets the local address, removes a temporary adapter address,
     // empties both command lists.
     void ReleaseRoute();
+    // The user has left: a request still on its way is cut off with a reset, so that none of
+    // it reaches the device afterwards.
+    void AbandonRequest();
 
     // One tick of timer 9999.
     void Pump();
@@ -53,6 +56,11 @@ public:
 
     // A response longer than this (in characters) ends its command with result 6.
     static void SetResponseLimitForTest(qsizetype characters);
+
+signals:
+    // SIGINT, SIGTERM or SIGHUP arrived. Without a receiver the session releases its route and
+    // ends the event loops itself.
+    void shutdownSignal(int signal);
 
 private:
     struct SSystemParts {
@@ -76,6 +84,11 @@ private:
     void StartRouteWorker(const _STRU_WEB_DATA& record);
     void CollectRouteWorker();
     void StopRouteWorker();
+    // A preparation past its 100 s: its command ends as unreachable at once, and the worker
+    // is told to stop at its next wait.
+    void EndOverduePreparation();
+    // Whether the socket carries an exchange that has not ended.
+    bool ExchangeUnfinished() const;
 
     // 0 idle or closed, 1 connecting, 2 connected.
     int m_nConnectState = 0;
@@ -88,6 +101,8 @@ private:
     std::shared_ptr<INetConfig> m_net;
     CAsyncTcpSocket* m_socket = nullptr;
     std::unique_ptr<CRouteWorker> m_worker;
+    std::uint32_t m_workerStartTick = 0;
+    bool m_workerOverdue = false;
     CShutdownSignals* m_signals = nullptr;
     // The console that queues now, and that of the command the route worker prepares for.
     std::uint32_t m_console = 0;

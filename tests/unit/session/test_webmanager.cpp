@@ -176,6 +176,9 @@ private slots:
     void newConsoleDropsWhatTheLastOneLeft();
     void newConsolesFirstCommandPreparesItsOwnRoute();
 
+    void preparationEndsWithinItsBound();
+    void abandonedUploadIsCutOff_data();
+    void abandonedUploadIsCutOff();
     void releaseRouteRemovesTheAddressAndStopsTheWorker();
     void destructionStopsTheQueueTimer();
     void shutdownSignalRunsTheCallback();
@@ -395,8 +398,8 @@ void TestWebManager::pumpWaitsForTheWorkerAndBindsItsAddress()
     QVERIFY(m_web->RouteWorkerRunning());
     const _STRU_WEB_DATA head = G_mWebQueue.first();
     QCOMPARE(head.dwStartTick, m_tick);
-    for (int i = 0; i < 5; ++i)
-        Tick(30000); // far past every time-out: nothing moves while the worker exists
+    for (int i = 0; i < 4; ++i)
+        Tick(24000); // past every time-out but the preparation's own: nothing moves meanwhile
     QCOMPARE(G_mWebQueue.first().dwResult, 0);
     QCOMPARE(G_mWebQueue.first().dwStartTick, head.dwStartTick);
     QCOMPARE(G_mWebQueue.at(1).dwStartTick, 0u);
@@ -438,6 +441,8 @@ void TestWebManager::errorPreparationEndsTheBurst()
     m_web->AddCommand(u"WANINFO"_qs, u"B"_qs, kDevice, kSubnet);
     QVERIFY(PumpUntil([] { return !G_mWebDone.isEmpty(); }));
     QCOMPARE(G_mWebDone.first().dwResult, 7);
+    // Never sent, so nothing of the device's: its own request is no answer.
+    QCOMPARE(G_mWebDone.first().strData, QString());
     QCOMPARE(G_mstrLocalIP, u"ERROR"_qs);
     // The one behind binds to "ERROR", which fails: it ends by the connect time-out.
     QCOMPARE(HeadState(), 1);
@@ -449,6 +454,7 @@ void TestWebManager::errorPreparationEndsTheBurst()
     QCOMPARE(HeadState(), 1);
     Tick(1);
     QCOMPARE(HeadState(), 5);
+    QCOMPARE(G_mWebQueue.first().strData, QString());
     QTest::qWait(20);
     QVERIFY(device.requests.isEmpty());
 }
@@ -838,6 +844,60 @@ void TestWebManager::answerTimeCountsFromTheLastByte()
     QCOMPARE(HeadState(), 2);
     Tick(1);
     QCOMPARE(HeadState(), 5);
+}
+
+// A preparation that outlasts its 100 s (a password prompt nobody answers, adapter after
+// adapter) ends its command as unreachable then, not whenever the worker is done.
+void TestWebManager::preparationEndsWithinItsBound()
+{
+    SlowPreparation();
+    m_web->AddCommand(u"LANINFO"_qs, u"GET /lan"_qs, kDevice, u"255.255.255.0"_qs);
+    Tick();
+    QVERIFY(m_web->RouteWorkerRunning());
+    QTRY_COMPARE(m_net->LiveCount(), size_t(1));
+    Tick(99'000);
+    QCOMPARE(HeadState(), 0);
+    QVERIFY(!m_net->interrupted);
+    Tick(1'001);
+    QVERIFY(G_mWebQueue.isEmpty());
+    qint32 result = 0;
+    QString data;
+    QCOMPARE(m_web->TakeResult(0, result, data), u"LANINFO"_qs);
+    QCOMPARE(result, 7);
+    QCOMPARE(data, QString());
+    // The worker stops at its wait, and what it added goes before anything else runs.
+    QVERIFY(PumpUntil([this] { return !m_web->RouteWorkerRunning(); }, 5));
+    QVERIFY(!m_net->interrupted);
+    QCOMPARE(m_net->LiveCount(), size_t(0));
+    QCOMPARE(G_dwNTEContext, 0u);
+    QVERIFY(ReadLog().contains("Route preparation: no result within 100000 ms"));
+}
+
+void TestWebManager::abandonedUploadIsCutOff_data()
+{
+    QTest::addColumn<int>("how");
+    QTest::newRow("a new Connect") << 0;
+    QTest::newRow("Close") << 1;
+    QTest::newRow("shutdown") << 2;
+}
+
+void TestWebManager::abandonedUploadIsCutOff()
+{
+    QFETCH(int, how);
+    CSlowDevice device;
+    const qsizetype total = StartSlowUpload(device);
+    QVERIFY(total > 0);
+    device.Take(256 * 1024);
+    if (how == 0)
+        m_web->SetConsole(7);
+    else if (how == 1)
+        m_web->AbandonRequest();
+    else
+        m_web->ReleaseRoute();
+    // What the kernel still held for the device is thrown away, not delivered later.
+    device.Take(total - device.received);
+    QVERIFY(device.received < total);
+    QTRY_VERIFY(device.socket->state() != QAbstractSocket::ConnectedState);
 }
 
 void TestWebManager::releaseRouteRemovesTheAddressAndStopsTheWorker()

@@ -9,10 +9,12 @@
 #include "pages/progressdlg.h"
 #include "pages/summarydlg.h"
 #include "platform/stringtable.h"
+#include "protocol/diaglog.h"
 #include "platform/windowtimers.h"
 #include "protocol/tarndlg.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -33,6 +35,7 @@ private slots:
     void inputBeneathIsHeldBackWhileUp();
     void restoreKeepsThePageAndTheWait();
     void consoleGoneWhileItsDialogIsUp();
+    void windowClosedWhileRunsAreUp();
 
 private:
     CEnterEscFilter m_keyFilter;
@@ -178,6 +181,36 @@ void TestOverlayDialog::consoleGoneWhileItsDialogIsUp()
         G_pMessageDlg->done(1);
     });
     QCOMPARE(G_pMessageDlg->exec(), 1);
+}
+
+// The window manager's close (Alt+F4) while "Loading...." is up and a message waits its turn:
+// every run ends, and so does the frame's, as Close would end it.
+void TestOverlayDialog::windowClosedWhileRunsAreUp()
+{
+    int progressResult = -1;
+    int messageResult = -1;
+    QTimer::singleShot(0, m_frame.get(), [&] {
+        QTimer::singleShot(0, m_frame.get(), [&] {
+            QTimer::singleShot(10, m_frame.get(), [this] { m_frame->close(); });
+            G_pMessageDlg->m_strMessage = LoadString(207);
+            messageResult = G_pMessageDlg->exec();
+        });
+        G_pProgress->m_strMessage = u"Loading...."_qs;
+        progressResult = G_pProgress->exec();
+    });
+    QCOMPARE(m_frame->exec(), 0);
+    QCOMPARE(messageResult, 0);
+    QCOMPARE(progressResult, 0);
+    QVERIFY(!m_frame->isVisible());
+    QCOMPARE(COverlayDialog::ActiveDialog(), nullptr);
+    // A page that would go on after its run is told the program is closing; a new run ends
+    // unshown.
+    QVERIFY(COverlayDialog::Closing());
+    QCOMPARE(G_pMessageDlg->exec(), 0);
+    QVERIFY(!G_pMessageDlg->isVisible());
+    QFile log(LogFilePath());
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(log.readAll().contains("Window closed: closing"));
 }
 
 QTEST_MAIN(TestOverlayDialog)

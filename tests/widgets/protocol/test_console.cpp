@@ -8,6 +8,7 @@
 #include "pages/summarydlg.h"
 #include "pages/surveydlg.h"
 #include "platform/windowtimers.h"
+#include "protocol/answer.h"
 #include "protocol/diaglog.h"
 #include "protocol/statusvalues.h"
 #include "protocol/tarndlg.h"
@@ -440,21 +441,55 @@ void TestConsole::pageBranches()
 
 void TestConsole::okTest_data()
 {
+    QTest::addColumn<int>("result");
     QTest::addColumn<QString>("response");
     QTest::addColumn<bool>("ok");
-    QTest::newRow("status line") << u"HTTP/1.1 200 OK\r\n"_qs << true;
-    QTest::newRow("anywhere") << u"xx200yyHTTPzz"_qs << true;
-    QTest::newRow("401") << u"HTTP/1.1 401 Unauthorized"_qs << false;
-    QTest::newRow("no HTTP") << u"200 OK"_qs << false;
-    QTest::newRow("lower case") << u"http/1.1 200 OK"_qs << false;
-    QTest::newRow("empty") << QString() << false;
+    // Usable and whole: what a page may take for the device's acceptance.
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("status line") << 4 << u"HTTP/1.1 200 OK\r\n\r\n"_qs << true << true;
+    QTest::newRow("anywhere") << 4 << u"xx200yyHTTPzz\r\n\r\n"_qs << true << true;
+    QTest::newRow("401") << 4 << u"HTTP/1.1 401 Unauthorized\r\n\r\n"_qs << false << false;
+    QTest::newRow("no HTTP") << 4 << u"200 OK\r\n\r\n"_qs << false << false;
+    QTest::newRow("lower case") << 4 << u"http/1.1 200 OK\r\n\r\n"_qs << false << false;
+    QTest::newRow("no answer") << 5 << QString() << false << false;
+    QTest::newRow("unreachable") << 7 << QString() << false << false;
+    const QString upgrading = u"HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nUpgrading"_qs;
+    QTest::newRow("reset after a whole answer") << 6 << upgrading << true << false;
+    QTest::newRow("time-out within the head") << 5 << u"HTTP/1.1 200 OK\r\n"_qs << true << false;
+    QTest::newRow("time-out within the body")
+        << 5 << u"HTTP/1.1 200 OK\r\ncontent-length:  40\r\n\r\nUpgr"_qs << true << false;
+    QTest::newRow("closed within the body")
+        << 4 << u"HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\nUpgr"_qs << true << false;
+    QTest::newRow("whole refusal")
+        << 4 << u"HTTP/1.1 200 OK\r\nContent-Length: 20\r\n\r\nInvalid file format!"_qs
+        << true << true;
+    QTest::newRow("whole acceptance") << 4 << upgrading << true << true;
+    QTest::newRow("whole, kept open") << 5 << upgrading << true << true;
+    QTest::newRow("kept open, no length") << 5 << u"HTTP/1.1 200 OK\r\n\r\nUp"_qs << true << true;
 }
 
 void TestConsole::okTest()
 {
+    QFETCH(int, result);
     QFETCH(QString, response);
     QFETCH(bool, ok);
+    QFETCH(bool, accepted);
     QCOMPARE(CTarnDlg::IsResponseOK(response), ok);
+    QCOMPARE(IsAnswerAccepted(result, response), accepted);
+
+    // The firmware page acts on that alone: only an accepted answer starts the upgrade wait.
+    G_pModeDlg->FileEdit()->setText(u"/tmp/image.bin"_qs);
+    bool waitStarted = false;
+    QTimer::singleShot(0, this, [&] {
+        waitStarted = G_pProgress->IsRunning();
+        if (waitStarted)
+            G_pProgress->done(0);
+    });
+    Finish(u"UPLOAD"_qs, result, response);
+    m_console->OnResultTimer();
+    QCOMPARE(waitStarted, accepted && !response.contains(u"Invalid file format!"));
+    QCOMPARE(G_mWebQueue.size(), waitStarted ? 1 : 0); // the REBOOT
+    QCOMPARE(m_messages.isEmpty(), waitStarted);
 }
 
 void TestConsole::logLines()
