@@ -212,10 +212,15 @@ bool CRoutePreparer::ArpProbe(quint32 device, quint32 source, quint32 ifIndex)
 
 void CRoutePreparer::DeleteTempAddress()
 {
-    if (G_dwNTEContext == 0)
+    // Once stopped, the helper takes nothing more from this preparation: the address is left
+    // to the release that follows the stop, which still knows it.
+    if (G_dwNTEContext == 0 || m_stopped)
         return;
-    if (!m_net.DeleteAddress(G_dwNTEContext))
+    if (!m_net.DeleteAddress(G_dwNTEContext)) {
         Log(u"DeleteIPAddress failed: %1"_qs.arg(m_net.LastError()));
+        if (!Wait(0))
+            return;
+    }
     G_dwNTEContext = 0;
     Wait(kDeleteSettleMs);
 }

@@ -331,13 +331,15 @@ bool TestDesktopEndToEnd::ClickConnect(const QString& window)
 bool TestDesktopEndToEnd::CloseWithAltF4(QProcess& wizard, const QString& window)
 {
     // Sent as the keyboard would: the window manager's binding, not an event to the client.
-    if (!Xdotool({u"windowactivate"_qs, u"--sync"_qs, window}) ||
-        !Xdotool({u"key"_qs, u"alt+F4"_qs}))
+    if (!Xdotool({u"windowactivate"_qs, u"--sync"_qs, window}))
         return false;
     QElapsedTimer clock;
     clock.start();
-    const bool ended = wizard.waitForFinished(10'000);
-    qInfo("ended %lld ms after Alt+F4", clock.elapsed());
+    if (!Xdotool({u"key"_qs, u"alt+F4"_qs}))
+        return false;
+    const bool ended = WaitFor([&] { return wizard.state() == QProcess::NotRunning; }, 10'000);
+    qInfo("ended %lld ms after Alt+F4: %s, status %d", clock.elapsed(),
+          wizard.exitStatus() == QProcess::NormalExit ? "normally" : "crashed", wizard.exitCode());
     return ended && wizard.exitStatus() == QProcess::NormalExit && wizard.exitCode() == 0;
 }
 
