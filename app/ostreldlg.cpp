@@ -33,6 +33,7 @@ COstrelDlg::COstrelDlg(QWidget* parent) : QDialog(parent, Qt::Window | Qt::Frame
     m_timers = new CWindowTimers(this);
     G_pUDPManager = new CUDPManager(1, this, m_timers);
     m_timers->SetTimer(kDiscoveryTimer, 300, DiscoveryTimerProc);
+    qApp->installEventFilter(this);
     G_pWEBManager = new CWEBManager(this);
     connect(G_pWEBManager, &CWEBManager::shutdownSignal, this,
             [this](int signal) { EndProgram(u"Signal %1"_qs.arg(signal)); });
@@ -103,6 +104,15 @@ void COstrelDlg::closeEvent(QCloseEvent* event)
     // The window manager's close (Alt+F4, the title-bar menu, the taskbar) is Close.
     event->accept();
     EndProgram(u"Window closed"_qs);
+}
+
+bool COstrelDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == qApp && event->type() == QEvent::Quit) {
+        EndProgram(u"Session ending"_qs);
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void COstrelDlg::done(int result)

@@ -36,6 +36,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The session manager's "die" at logout arrives as the application's quit.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnDestroy();

@@ -12,6 +12,7 @@
 #include "protocol/diaglog.h"
 #include "platform/windowtimers.h"
 #include "protocol/tarndlg.h"
+#include "session/webmanager.h"
 
 #include <QApplication>
 #include <QFile>
@@ -35,6 +36,7 @@ private slots:
     void inputBeneathIsHeldBackWhileUp();
     void restoreKeepsThePageAndTheWait();
     void consoleGoneWhileItsDialogIsUp();
+    void windowClosedWhileRunsAreUp_data();
     void windowClosedWhileRunsAreUp();
 
 private:
@@ -183,15 +185,35 @@ void TestOverlayDialog::consoleGoneWhileItsDialogIsUp()
     QCOMPARE(G_pMessageDlg->exec(), 1);
 }
 
-// The window manager's close (Alt+F4) while "Loading...." is up and a message waits its turn:
-// every run ends, and so does the frame's, as Close would end it.
+void TestOverlayDialog::windowClosedWhileRunsAreUp_data()
+{
+    QTest::addColumn<int>("how");
+    QTest::addColumn<QByteArray>("logLine");
+    QTest::newRow("window manager") << 0 << QByteArray("Window closed: closing");
+    QTest::newRow("logout") << 1 << QByteArray("Session ending: closing");
+    QTest::newRow("SIGTERM") << 2 << QByteArray("Signal 15: closing");
+}
+
+// The program is left while "Loading...." is up and a message waits its turn: every run ends,
+// and so does the frame's, as Close would end it.
 void TestOverlayDialog::windowClosedWhileRunsAreUp()
 {
+    QFETCH(int, how);
+    QFETCH(QByteArray, logLine);
     int progressResult = -1;
     int messageResult = -1;
     QTimer::singleShot(0, m_frame.get(), [&] {
         QTimer::singleShot(0, m_frame.get(), [&] {
-            QTimer::singleShot(10, m_frame.get(), [this] { m_frame->close(); });
+            QTimer::singleShot(10, m_frame.get(), [this, how] {
+                if (how == 0) {
+                    m_frame->close();
+                } else if (how == 1) {
+                    QEvent quit(QEvent::Quit);
+                    QCoreApplication::sendEvent(qApp, &quit);
+                } else {
+                    emit G_pWEBManager->shutdownSignal(15);
+                }
+            });
             G_pMessageDlg->m_strMessage = LoadString(207);
             messageResult = G_pMessageDlg->exec();
         });
@@ -210,7 +232,7 @@ void TestOverlayDialog::windowClosedWhileRunsAreUp()
     QVERIFY(!G_pMessageDlg->isVisible());
     QFile log(LogFilePath());
     QVERIFY(log.open(QIODevice::ReadOnly));
-    QVERIFY(log.readAll().contains("Window closed: closing"));
+    QVERIFY(log.readAll().contains(logLine));
 }
 
 QTEST_MAIN(TestOverlayDialog)
