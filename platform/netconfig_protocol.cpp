@@ -33,8 +33,12 @@ bool IsPrivateSubnet(std::uint32_t address, int prefixLength, std::string& why)
             continue;
         if (prefixLength >= block.prefixLength)
             return true;
-        why = "/" + std::to_string(prefixLength) + " reaches beyond " +
-              AddressText(htonl(block.network)) + "/" + std::to_string(block.prefixLength);
+        // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "/" + std::string.
+        why = std::string(1, '/');
+        why += std::to_string(prefixLength);
+        why += " reaches beyond " + AddressText(htonl(block.network));
+        why += '/';
+        why += std::to_string(block.prefixLength);
         return false;
     }
     why = "not a private network (10.0.0.0/8, 172.16.0.0/12, 192.168.0.0/16, 169.254.0.0/16)";
