@@ -668,6 +668,16 @@ void TestNetConfig::helperNeverTouchesAnAddressItDidNotAdd()
 
 void TestNetConfig::helperOverItsSocket()
 {
+    // The helper gives up root for nobody; a user namespace of ours maps root alone.
+    bool nobodyMapped = false;
+    for (const QString& line : RunOutput(u"cat /proc/self/uid_map"_qs).split(u'\n')) {
+        const QStringList range = line.simplified().split(u' ');
+        if (range.size() == 3)
+            nobodyMapped |= range[0].toULongLong() <= 65534 &&
+                            65534 < range[0].toULongLong() + range[2].toULongLong();
+    }
+    if (!nobodyMapped)
+        QSKIP("the user nobody does not exist in this user namespace");
     netconfig::HelperClient client;
     std::string why;
     QVERIFY2(client.Start(KELDA_HELPER_PATH, why), why.c_str());
