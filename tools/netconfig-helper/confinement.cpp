@@ -8,7 +8,7 @@
 #include <memory>
 #include <pwd.h>
 #include <seccomp.h>
-#include <sstream>
+#include <string_view>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -141,9 +141,10 @@ constexpr char kAllowed[] = "read recvfrom recvmsg sendto sendmsg ppoll poll clo
                             // The sanitizers' runtime, read off the kernel's log of a filter that
                             // only logged: its reports (open, ioctl, readlink for the symbols) and
                             // the leak check at exit, which stops the process from a clone of it
-                            // with ptrace.
+                            // with ptrace; the vptr check, which tests whether memory can be read
+                            // by writing it into a pipe.
                             " open getdents ioctl fcntl sched_yield clone getppid sigaltstack prctl"
-                            " gettid rt_sigaction wait4 readlink ptrace"
+                            " gettid rt_sigaction wait4 readlink ptrace pipe2 write"
 #endif
     ;
 
@@ -156,8 +157,12 @@ bool InstallSystemCallFilter(std::string& why)
         return Fail(why, "cannot set up the system-call filter");
     void* const context = filter.get();
     int result = 0;
-    std::istringstream names(kAllowed);
-    for (std::string name; names >> name;) {
+    for (std::string_view rest = kAllowed; !rest.empty();) {
+        const auto space = rest.find(' ');
+        const std::string name(rest.substr(0, space));
+        rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
+        if (name.empty())
+            continue;
         const int call = seccomp_syscall_resolve_name(name.c_str());
         if (call == __NR_SCMP_ERROR)
             continue; // not on this architecture
