@@ -2,7 +2,6 @@
 #include "session/routeprep.h"
 
 #include <QTest>
-#include <QtEndian>
 #include <memory>
 
 namespace {
@@ -552,50 +551,44 @@ void TestRoutePrep::malformedDeviceAddressIsError()
 
 void TestRoutePrep::addressOnlyInsideAPrivateNetwork_data()
 {
-    QTest::addColumn<QString>("pc");      // the adapter's address/prefix
-    QTest::addColumn<int>("routePrefix"); // of the route to the device; 0: the default route
+    QTest::addColumn<SNetAddress>("pc");
+    QTest::addColumn<QString>("routeMask"); // of the route to the device; 0.0.0.0: the default
     QTest::addColumn<QString>("device");
     QTest::addColumn<QString>("mask");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("why"); // logged; empty: no refusal
-    const QString error = u"ERROR"_qs;
+    const SNetAddress lan = Entry("10.77.0.1", "255.255.255.0");
+    const QString none = u"0.0.0.0"_qs, error = u"ERROR"_qs;
     QTest::newRow("public device behind the default route")
-        << u"10.77.0.1/24"_qs << 0 << u"8.8.8.8"_qs << u"255.0.0.0"_qs << error
-        << u"not a private network"_qs;
-    QTest::newRow("/8 beyond 172.16.0.0/12")
-        << u"10.77.0.1/24"_qs << 0 << u"172.20.0.10"_qs << u"255.0.0.0"_qs << error
-        << u"/8 reaches beyond 172.16.0.0/12"_qs;
+        << lan << none << u"8.8.8.8"_qs << u"255.0.0.0"_qs << error << u"not a private network"_qs;
+    QTest::newRow("/8 beyond 172.16.0.0/12") << lan << none << u"172.20.0.10"_qs << u"255.0.0.0"_qs
+                                             << error << u"/8 reaches beyond 172.16.0.0/12"_qs;
     QTest::newRow("/15 beyond 192.168.0.0/16")
-        << u"10.77.0.1/24"_qs << 0 << u"192.168.77.10"_qs << u"255.254.0.0"_qs << error
+        << lan << none << u"192.168.77.10"_qs << u"255.254.0.0"_qs << error
         << u"/15 reaches beyond 192.168.0.0/16"_qs;
-    QTest::newRow("/31") << u"10.77.0.1/24"_qs << 0 << u"192.168.77.10"_qs << u"255.255.255.254"_qs
-                         << error << u"between /8 and /30"_qs;
+    QTest::newRow("/31") << lan << none << u"192.168.77.10"_qs << u"255.255.255.254"_qs << error
+                         << u"between /8 and /30"_qs;
     QTest::newRow("public, narrower than the PC's public subnet")
-        << u"8.0.0.2/8"_qs << 8 << u"8.8.8.8"_qs << u"255.255.255.0"_qs << error
-        << u"not a private network"_qs;
+        << Entry("8.0.0.2", "255.0.0.0") << u"255.0.0.0"_qs << u"8.8.8.8"_qs << u"255.255.255.0"_qs
+        << error << u"not a private network"_qs;
     // Nothing is added for it, so nothing stands in its way.
     QTest::newRow("public, on the PC's own subnet")
-        << u"8.8.8.2/24"_qs << 24 << u"8.8.8.8"_qs << u"255.255.255.0"_qs << QString() << QString();
+        << Entry("8.8.8.2", "255.255.255.0") << u"255.255.255.0"_qs << u"8.8.8.8"_qs
+        << u"255.255.255.0"_qs << QString() << QString();
 }
 
 void TestRoutePrep::addressOnlyInsideAPrivateNetwork()
 {
-    QFETCH(QString, pc);
-    QFETCH(int, routePrefix);
+    QFETCH(SNetAddress, pc);
+    QFETCH(QString, routeMask);
     QFETCH(QString, device);
     QFETCH(QString, mask);
     QFETCH(QString, expected);
     QFETCH(QString, why);
-    const QByteArray address = pc.section(u'/', 0, 0).toLatin1();
-    const int prefix = pc.section(u'/', 1).toInt();
-    const quint32 pcMask = prefix ? ~0u << (32 - prefix) : 0;
-    const QByteArray maskText = AddressToText(qToBigEndian(pcMask)).toLatin1();
-    m_net->adapters = {CFakeNetConfig::Adapter(2, "eth0", kAdapterTypeEthernet,
-                                               {Entry(address.constData(), maskText.constData())})};
-    m_net->route = [routePrefix](quint32, quint32& routeMask, quint32& ifIndex) {
-        routeMask = routePrefix ? qToBigEndian(~0u << (32 - routePrefix)) : 0;
+    m_net->adapters = {CFakeNetConfig::Adapter(2, "eth0", kAdapterTypeEthernet, {pc})};
+    m_net->route = [routeMask](quint32, quint32& found, quint32& ifIndex) {
         ifIndex = 2;
-        return true;
+        return TextToAddress(routeMask, found);
     };
     m_net->arpAnswers = [](quint32, quint32, quint32) { return true; };
     CRoutePreparer preparer(*m_net, m_adapter, [this](const QByteArray& l) { m_log << l; });
