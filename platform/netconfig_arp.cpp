@@ -9,7 +9,6 @@
 #include <net/if.h>
 #include <net/if_arp.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -47,14 +46,15 @@ public:
         local.sll_ifindex = int(ifIndex);
         if (::bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) < 0)
             return -errno;
-        ifreq request{};
-        if (!if_indextoname(ifIndex, request.ifr_name))
-            return -ENODEV;
-        if (::ioctl(m_fd, SIOCGIFHWADDR, &request) < 0)
+        // The bound socket names the adapter's hardware address itself: no interface name to
+        // look up, no ioctl for the helper's system-call filter to allow.
+        sockaddr_ll bound{};
+        socklen_t length = sizeof bound;
+        if (::getsockname(m_fd, reinterpret_cast<sockaddr*>(&bound), &length) < 0)
             return -errno;
-        if (request.ifr_hwaddr.sa_family != ARPHRD_ETHER)
+        if (bound.sll_hatype != ARPHRD_ETHER || bound.sll_halen != 6)
             return -EAFNOSUPPORT;
-        std::memcpy(m_mac.data(), request.ifr_hwaddr.sa_data, 6);
+        std::memcpy(m_mac.data(), bound.sll_addr, 6);
         return 0;
     }
 

@@ -4,10 +4,12 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
@@ -35,6 +37,40 @@ std::string FirstLine(std::string text)
 }
 
 } // namespace
+
+bool IsTrustedProgram(const std::string& path, std::string& resolved, std::string& why)
+{
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) {
+        why = path + ": " + ErrnoText(errno);
+        return false;
+    }
+    resolved = real;
+    std::free(real);
+    std::string part = resolved;
+    for (bool file = true;; file = false) {
+        struct stat info {
+        };
+        if (::lstat(part.c_str(), &info) != 0) {
+            why = part + ": " + ErrnoText(errno);
+            return false;
+        }
+        const bool othersWrite = (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+        if (file && !S_ISREG(info.st_mode)) {
+            why = part + " is not a regular file";
+            return false;
+        }
+        if (info.st_uid != 0 ||
+            (othersWrite && (file || !S_ISDIR(info.st_mode) || !(info.st_mode & S_ISVTX)))) {
+            why = part + " is not root's alone: others could change what runs as root";
+            return false;
+        }
+        if (part == "/")
+            return true;
+        const auto slash = part.find_last_of('/');
+        part = slash == 0 ? std::string("/") : part.substr(0, slash);
+    }
+}
 
 HelperClient::~HelperClient()
 {

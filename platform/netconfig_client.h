@@ -18,6 +18,11 @@ inline constexpr int kDirectHandshakeMs = 5000;
 // The user may still be typing the password; the route preparation allows 100 s in all.
 inline constexpr int kPkexecHandshakeMs = 60000;
 
+// May this program run with root's authority? Only when root owns it and every folder above it
+// and nobody else can write to any of them (a sticky folder such as /tmp keeps others from
+// replacing root's entries). resolved is the path without links, the one to start.
+bool IsTrustedProgram(const std::string& path, std::string& resolved, std::string& why);
+
 // The wizard's end of kelda-netconfig-helper: starts it over a socket pair and carries one
 // request at a time. The helper lives exactly as long as this end of the socket stays open.
 class HelperClient {

@@ -41,6 +41,8 @@ QString Text(const std::string& text)
 
 int AdapterType(const netconfig::LinkInfo& link)
 {
+    if (netconfig::IsTunnelKind(link.kind))
+        return kAdapterTypeTunnel;
     switch (link.arpType) {
     case ARPHRD_ETHER:
         return link.wireless ? kAdapterTypeWireless : kAdapterTypeEthernet;
@@ -70,9 +72,10 @@ QString HelperPath()
     QStringList candidates;
     if (QCoreApplication::instance()) {
         const QString dir = QCoreApplication::applicationDirPath();
-        // Installed: bin/ and libexec/kelda-support-utility/ under one prefix.
-        candidates << dir + QStringLiteral("/../") + QString::fromUtf8(KELDA_HELPER_RELATIVE_DIR) + u'/' + name;
-        candidates << dir + u'/' + name;
+        // Installed: bin/ and libexec/kelda-support-utility/ under one prefix. Nowhere else
+        // beside the program: what runs as root comes from where root put it.
+        candidates << dir + QStringLiteral("/../") + QString::fromUtf8(KELDA_HELPER_RELATIVE_DIR) +
+                          u'/' + name;
     }
 #ifdef KELDA_HELPER_BUILD_PATH
     candidates << QString::fromUtf8(KELDA_HELPER_BUILD_PATH);
@@ -95,7 +98,7 @@ public:
         // password, which a device on the PC's own subnet never needs.
         if (m_asRoot) {
             std::string why;
-            m_helperRan = m_helper.Start(m_helperPath, why);
+            m_helperRan = StartHelper(why);
             if (!m_helperRan)
                 m_startupProblem = Text(why);
             m_mayStart = false;
@@ -267,13 +270,25 @@ private:
         if (!m_mayStart && !m_helperRan)
             return Fail(Text(m_helper.Problem()));
         std::string why;
-        const bool started =
-            m_asRoot ? m_helper.Start(m_helperPath, why)
-                     : m_helper.Start(m_helperPath, netconfig::HelperLaunch::Pkexec,
-                                      KELDA_PKEXEC_PATH, netconfig::kPkexecHandshakeMs, why);
+        const bool started = StartHelper(why);
         m_mayStart = false;
         m_helperRan = started;
         return started || Fail(Text(why));
+    }
+
+    // Directly as root, or through pkexec, the helper runs as root: only a file that root alone
+    // can change is started.
+    bool StartHelper(std::string& why)
+    {
+        std::string path = m_helperPath;
+        if (!path.empty() && ::access(path.c_str(), F_OK) == 0 &&
+            !netconfig::IsTrustedProgram(m_helperPath, path, why)) {
+            why = "the privileged helper is not started: " + why;
+            return false;
+        }
+        return m_asRoot ? m_helper.Start(path, why)
+                        : m_helper.Start(path, netconfig::HelperLaunch::Pkexec, KELDA_PKEXEC_PATH,
+                                         netconfig::kPkexecHandshakeMs, why);
     }
 
     bool CallHelper(const netconfig::HelperRequest& request, netconfig::HelperReply& reply,

@@ -1,15 +1,6 @@
 #include "platform/netconfig_netlink.h"
 
-#include <netlink/addr.h>
-#include <netlink/cache.h>
-#include <netlink/msg.h>
-#include <netlink/netlink.h>
-#include <netlink/route/addr.h>
-#include <netlink/route/link.h>
-#include <netlink/route/neighbour.h>
-#include <netlink/route/route.h>
-#include <netlink/socket.h>
-
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -19,6 +10,15 @@
 #include <linux/neighbour.h>
 #include <linux/rtnetlink.h>
 #include <memory>
+#include <netlink/addr.h>
+#include <netlink/cache.h>
+#include <netlink/msg.h>
+#include <netlink/netlink.h>
+#include <netlink/route/addr.h>
+#include <netlink/route/link.h>
+#include <netlink/route/neighbour.h>
+#include <netlink/route/route.h>
+#include <netlink/socket.h>
 #include <sys/stat.h>
 
 namespace netconfig {
@@ -237,6 +237,8 @@ int ListLinks(std::vector<LinkInfo>& links)
         info.flags = rtnl_link_get_flags(link);
         info.operState = rtnl_link_get_operstate(link);
         info.wireless = info.arpType == ARPHRD_ETHER && IsWireless(info.name, info.index);
+        if (const char* kind = rtnl_link_get_type(link))
+            info.kind = kind;
         links.push_back(std::move(info));
     }
     return 0;
@@ -267,6 +269,39 @@ int ListAddresses(std::vector<AddressInfo>& addresses)
         info.validLifetime = rtnl_addr_get_valid_lifetime(address);
         info.createStamp = rtnl_addr_get_create_time(address);
         addresses.push_back(info);
+    }
+    return 0;
+}
+
+int ListRoutes(std::vector<RouteInfo>& routes)
+{
+    routes.clear();
+    Socket socket;
+    if (const int error = Connect(socket); error < 0)
+        return error;
+    nl_cache* raw = nullptr;
+    if (const int error = rtnl_route_alloc_cache(socket.get(), AF_INET, 0, &raw); error < 0)
+        return FromLibnl(error);
+    const Cache cache(raw);
+    for (nl_object* object = nl_cache_get_first(raw); object; object = nl_cache_get_next(object)) {
+        auto* route = reinterpret_cast<rtnl_route*>(object);
+        if (rtnl_route_get_family(route) != AF_INET)
+            continue;
+        RouteInfo info;
+        info.table = rtnl_route_get_table(route);
+        info.type = std::uint8_t(rtnl_route_get_type(route));
+        if (nl_addr* destination = rtnl_route_get_dst(route)) {
+            if (nl_addr_get_len(destination) == 4)
+                std::memcpy(&info.destination, nl_addr_get_binary_addr(destination), 4);
+            info.prefixLength = std::uint8_t(nl_addr_get_prefixlen(destination));
+        }
+        info.priority = rtnl_route_get_priority(route);
+        if (rtnl_route_get_nnexthops(route) > 0)
+            info.ifIndex = std::uint32_t(rtnl_route_nh_get_ifindex(rtnl_route_nexthop_n(route, 0)));
+        if (nl_addr* source = rtnl_route_get_pref_src(route);
+            source && nl_addr_get_len(source) == 4)
+            std::memcpy(&info.preferredSource, nl_addr_get_binary_addr(source), 4);
+        routes.push_back(info);
     }
     return 0;
 }
@@ -397,6 +432,16 @@ int ReadNeighbour(std::uint32_t ifIndex, std::uint32_t address, NeighbourInfo& n
     }
     rtnl_neigh_put(entry);
     return 0;
+}
+
+bool IsTunnelKind(const std::string& kind)
+{
+    // tun also stands for tap; the gre family includes its Ethernet-framed variants.
+    static const char* const kTunnels[] = {
+        "tun",       "wireguard", "vxlan",     "geneve",  "gre", "gretap", "ip6gre",
+        "ip6gretap", "erspan",    "ip6erspan", "ipip",    "sit", "ip6tnl", "vti",
+        "vti6",      "ppp",       "l2tpeth",   "bareudp", "gtp", "ovpn"};
+    return std::find(std::begin(kTunnels), std::end(kTunnels), kind) != std::end(kTunnels);
 }
 
 bool IsConnected(const LinkInfo& link)

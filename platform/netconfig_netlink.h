@@ -18,7 +18,12 @@ struct LinkInfo {
     unsigned flags = 0;         // IFF_*
     std::uint8_t operState = 0; // IF_OPER_*
     bool wireless = false;
+    std::string kind; // the driver's link kind ("vxlan", "bridge", ...); empty for hardware
 };
+
+// Link kinds that carry traffic somewhere else than the local network: a temporary address
+// there would not reach a repeater beside the PC.
+bool IsTunnelKind(const std::string& kind);
 
 // Up with carrier: an adapter without it keeps its addresses but reaches nobody. Adapters that
 // report no operational state (IF_OPER_UNKNOWN) count when they are up.
@@ -34,6 +39,16 @@ struct AddressInfo {
                                      // addresses that were added one after the other
 };
 
+struct RouteInfo {
+    std::uint32_t table = 0;
+    std::uint8_t type = 0; // RTN_*
+    std::uint32_t destination = 0;
+    std::uint8_t prefixLength = 0;
+    std::uint32_t priority = 0; // the metric
+    std::uint32_t ifIndex = 0;  // of the first next hop; 0 when there is none
+    std::uint32_t preferredSource = 0;
+};
+
 struct NeighbourInfo {
     std::uint16_t state = 0; // NUD_*
     std::vector<std::uint8_t> hardwareAddress;
@@ -45,6 +60,8 @@ int LookupRoute(std::uint32_t destination, std::uint8_t& prefixLength, std::uint
 int ListLinks(std::vector<LinkInfo>& links);
 // IPv4 addresses in the kernel's order (per interface: primary first).
 int ListAddresses(std::vector<AddressInfo>& addresses);
+// The IPv4 routes of every table.
+int ListRoutes(std::vector<RouteInfo>& routes);
 
 // exclusive: fail with -EEXIST when the address is there already (never take over an address
 // somebody else configured); otherwise only the lifetimes of an existing address are renewed.

@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <cstring>
+#include <linux/rtnetlink.h>
 
 namespace netconfig {
 
@@ -11,6 +12,37 @@ bool IsCandidateAddress(std::uint32_t address)
 {
     const std::uint32_t last = ntohl(address) & 0xFF;
     return last >= 241 && last <= 247;
+}
+
+bool IsPrivateSubnet(std::uint32_t address, int prefixLength, std::string& why)
+{
+    struct SBlock {
+        std::uint32_t network;
+        int prefixLength;
+    };
+    static constexpr SBlock kPrivate[] = {
+        {0x0A000000u, 8}, {0xAC100000u, 12}, {0xC0A80000u, 16}, {0xA9FE0000u, 16}};
+    const std::uint32_t host = ntohl(address);
+    if (prefixLength < 8 || prefixLength > 30) {
+        why = "the subnet must be between /8 and /30";
+        return false;
+    }
+    for (const SBlock& block : kPrivate) {
+        const std::uint32_t mask = ntohl(MaskFromPrefix(block.prefixLength));
+        if ((host & mask) != block.network)
+            continue;
+        if (prefixLength >= block.prefixLength)
+            return true;
+        // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "/" + std::string.
+        why = std::string(1, '/');
+        why += std::to_string(prefixLength);
+        why += " reaches beyond " + AddressText(htonl(block.network));
+        why += '/';
+        why += std::to_string(block.prefixLength);
+        return false;
+    }
+    why = "not a private network (10.0.0.0/8, 172.16.0.0/12, 192.168.0.0/16, 169.254.0.0/16)";
+    return false;
 }
 
 bool IsAllowedTemporaryAddress(std::uint32_t address, std::uint32_t prefixLength,
@@ -21,15 +53,8 @@ bool IsAllowedTemporaryAddress(std::uint32_t address, std::uint32_t prefixLength
         why = "only addresses ending in .241 to .247 may be added";
         return false;
     }
-    if (prefixLength < 8 || prefixLength > 30) {
-        why = "the subnet must be between /8 and /30";
+    if (prefixLength > 32 || !IsPrivateSubnet(address, int(prefixLength), why))
         return false;
-    }
-    const std::uint32_t first = host >> 24;
-    if (first == 0 || first == 127 || first >= 224) {
-        why = "not an ordinary unicast address";
-        return false;
-    }
     const std::uint32_t mask = ntohl(MaskFromPrefix(int(prefixLength)));
     if ((host & ~mask) == 0 || (host & ~mask) == ~mask) {
         why = "the subnet's network or broadcast address";
@@ -56,6 +81,28 @@ bool IsAllowedDevice(std::uint32_t device, std::uint32_t address, std::uint32_t 
         return false;
     }
     return true;
+}
+
+bool FindForeignRoute(const std::vector<RouteInfo>& routes, std::uint32_t device,
+                      std::uint32_t ifIndex, std::string& why)
+{
+    for (const RouteInfo& route : routes) {
+        const std::uint32_t mask = MaskFromPrefix(route.prefixLength);
+        if (route.prefixLength == 0 || (device & mask) != (route.destination & mask))
+            continue;
+        const std::string what =
+            AddressText(route.destination) + "/" + std::to_string(route.prefixLength) + " (table " +
+            std::to_string(route.table) + ", metric " + std::to_string(route.priority) + ")";
+        if (route.prefixLength == 32) {
+            why = "a route to " + AddressText(device) + " is there already: " + what;
+            return true;
+        }
+        if (route.type != RTN_UNICAST || route.ifIndex != ifIndex) {
+            why = "the PC routes " + AddressText(device) + " elsewhere: " + what;
+            return true;
+        }
+    }
+    return false;
 }
 
 void SetReplyMessage(HelperReply& reply, const std::string& text)

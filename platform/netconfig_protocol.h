@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // What the wizard may ask of kelda-netconfig-helper, one request and one reply per
 // SOCK_SEQPACKET message over the socket pair the wizard starts it with (the helper's standard
@@ -53,14 +54,26 @@ inline constexpr std::uint32_t kMaximumLifetime = 600;
 inline constexpr std::uint32_t kMaximumArpWait = 5000;
 inline constexpr int kMaximumAddresses = 16;
 
-// May the helper add this address? Only .241 to .247 of an ordinary unicast subnet between
-// /8 and /30, never the subnet's own network or broadcast address. why says what is wrong.
+struct RouteInfo;
+
+// Is the subnet wholly inside 10.0.0.0/8, 172.16.0.0/12, 192.168.0.0/16 or 169.254.0.0/16, and
+// no wider than /8 (10/8 only) nor narrower than /30? The discovery reply that names a device's
+// subnet is nobody's word: a temporary address elsewhere could take over traffic for the
+// internet or a VPN.
+bool IsPrivateSubnet(std::uint32_t address, int prefixLength, std::string& why);
+// May the helper add this address? Only .241 to .247 of a private subnet (above), never the
+// subnet's own network or broadcast address. why says what is wrong.
 bool IsAllowedTemporaryAddress(std::uint32_t address, std::uint32_t prefixLength,
                                std::string& why);
 // May the PC route to this device through the temporary address? Only a host of the
 // address's own subnet, other than the address itself and the subnet's network and broadcast.
 bool IsAllowedDevice(std::uint32_t device, std::uint32_t address, std::uint32_t prefixLength,
                      std::string& why);
+// A route to the device that somebody else made: a host route at any metric, in any table, or a
+// route narrower than a default one that leads elsewhere than ifIndex (a VPN's) or nowhere.
+// Ours would win over it, so the helper then adds nothing for that device.
+bool FindForeignRoute(const std::vector<RouteInfo>& routes, std::uint32_t device,
+                      std::uint32_t ifIndex, std::string& why);
 // The candidate range alone, for probes.
 bool IsCandidateAddress(std::uint32_t address);
 

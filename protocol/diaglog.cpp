@@ -35,14 +35,16 @@ void WriteLog(QByteArrayView text)
     const QByteArray path = QFile::encodeName(LogFilePath());
     // The log holds the device password: nobody else on the PC may read it. A link, a pipe or
     // another user's file put at its path would carry it elsewhere (or block the program), so
-    // only our own regular file is written; anything else goes unlogged.
+    // only our own regular file is written, and only while it has no other name (a hard link
+    // passes every other test); anything else goes unlogged.
     const int fd =
         ::open(path.constData(),
                O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0)
         return;
     struct stat info{};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1 ||
+        info.st_uid != ::geteuid()) {
         ::close(fd);
         return;
     }

@@ -1,6 +1,8 @@
 #include "session/routeprep.h"
 
 #include "platform/codepage.h"
+#include "platform/netconfig_netlink.h"
+#include "platform/netconfig_protocol.h"
 
 #include <cstring>
 
@@ -76,7 +78,8 @@ QString CRoutePreparer::Prepare(const QString& deviceAddress, const QString& dev
         if (found)
             ReadAdapter(ifIndex);
         if (!found || routeMask == 0) {
-            if (pass == kPasses || m_stopped || ScanAdapters(device, mask).isEmpty()) {
+            if (pass == kPasses || m_stopped || RefusesTemporaryAddress(device, mask) ||
+                ScanAdapters(device, mask).isEmpty()) {
                 DeleteTempAddress();
                 return error;
             }
@@ -148,6 +151,8 @@ QString CRoutePreparer::PickLocalAddress(quint32 ifIndex, quint32 device, quint3
         return QString();
     if (!local.isEmpty())
         return local;
+    if (RefusesTemporaryAddress(device, mask))
+        return QString::fromLatin1(kRouteError);
     const QByteArray hardware(reinterpret_cast<const char*>(m_adapter.hardwareAddress),
                               sizeof m_adapter.hardwareAddress);
     const QString added = AddTempAddress(ifIndex, hardware, device, mask);
@@ -254,6 +259,27 @@ CRoutePreparer::Candidate CRoutePreparer::TryCandidate(quint32 ifIndex,
     if (!Wait(kAddSettleMs))
         return Candidate::Failed;
     return Candidate::Ours;
+}
+
+QString TemporaryAddressRefusal(quint32 device, quint32 mask)
+{
+    const int prefix = netconfig::PrefixLength(mask);
+    if (prefix < 0)
+        return u"the mask %1 is not contiguous"_qs.arg(AddressToText(mask));
+    std::string why;
+    if (netconfig::IsPrivateSubnet(device, prefix, why))
+        return QString();
+    return QString::fromStdString(why);
+}
+
+bool CRoutePreparer::RefusesTemporaryAddress(quint32 device, quint32 mask)
+{
+    const QString why = TemporaryAddressRefusal(device, mask);
+    if (why.isEmpty())
+        return false;
+    Log(u"No temporary address for %1 / %2: %3"_qs.arg(AddressToText(device), AddressToText(mask),
+                                                       why));
+    return true;
 }
 
 QList<SNetAdapter> ScanOrder(const QList<SNetAdapter>& adapters, quint32 preferredIfIndex)

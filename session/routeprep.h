@@ -61,6 +61,8 @@ private:
                            quint32 mask, quint32 device);
     bool Wait(unsigned ms);
     void Log(const QString& line);
+    // Logs why, when no temporary address may be made for the device.
+    bool RefusesTemporaryAddress(quint32 device, quint32 mask);
 
     INetConfig& m_net;
     SAdapterDetails& m_adapter;
@@ -68,6 +70,10 @@ private:
     quint32 m_preferredIfIndex = 0;
     bool m_stopped = false;
 };
+
+// Why no temporary address may be made for this device subnet; empty when one may. Only inside
+// a private network: the subnet comes from a discovery reply, which anybody on the LAN can send.
+QString TemporaryAddressRefusal(quint32 device, quint32 mask);
 
 // The adapters ScanAdapters may try, in the order it tries them: Ethernet and 802.11 adapters
 // that are connected and have an address, the preferred one first, the others in list order.

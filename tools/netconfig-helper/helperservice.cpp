@@ -23,9 +23,10 @@ HelperReply Refuse(int error, const std::string& why)
     return reply;
 }
 
-// Adapters the wizard may touch: Ethernet framing (802.11 adapters show as Ethernet too), not
-// the loopback.
-bool EthernetLink(std::uint32_t ifIndex, netconfig::LinkInfo& link, HelperReply& refusal)
+// Adapters the wizard may touch: a working link to the local network. Ethernet framing (802.11
+// adapters show as Ethernet too), not the loopback, no tunnel whatever its framing: the kind is
+// what the driver says, not what the link is called.
+bool LanLink(std::uint32_t ifIndex, netconfig::LinkInfo& link, HelperReply& refusal)
 {
     std::vector<netconfig::LinkInfo> links;
     if (const int error = netconfig::ListLinks(links); error < 0) {
@@ -38,6 +39,14 @@ bool EthernetLink(std::uint32_t ifIndex, netconfig::LinkInfo& link, HelperReply&
     }
     if (link.arpType != ARPHRD_ETHER || (link.flags & IFF_LOOPBACK)) {
         refusal = Refuse(EINVAL, "refused: " + link.name + " is neither Ethernet nor 802.11");
+        return false;
+    }
+    if (netconfig::IsTunnelKind(link.kind)) {
+        refusal = Refuse(EINVAL, "refused: " + link.name + " is a tunnel (" + link.kind + ")");
+        return false;
+    }
+    if (!netconfig::IsConnected(link)) {
+        refusal = Refuse(ENETDOWN, "refused: " + link.name + " is down");
         return false;
     }
     return true;
@@ -107,10 +116,25 @@ HelperReply CHelperService::Add(const HelperRequest& request, Clock::time_point 
                                   " from " + address + ": " + why);
     netconfig::LinkInfo link;
     HelperReply refusal;
-    if (!EthernetLink(request.ifIndex, link, refusal))
+    if (!LanLink(request.ifIndex, link, refusal))
         return refusal;
     if (m_added.size() >= std::size_t(netconfig::kMaximumAddresses))
         return Refuse(ENOSPC, "refused: too many temporary addresses");
+    std::vector<netconfig::AddressInfo> present;
+    if (const int error = netconfig::ListAddresses(present); error < 0)
+        return Refuse(-error, "cannot list the addresses: " + netconfig::ErrorText(error));
+    // Somebody's, with whatever prefix and on whichever adapter: ours beside it could never
+    // be told apart from it by the PC's other programs.
+    for (const netconfig::AddressInfo& info : present) {
+        if (info.address == request.address)
+            return Refuse(EEXIST, "refused: " + address + " is an address of the PC already (/" +
+                                      std::to_string(info.prefixLength) + ")");
+    }
+    std::vector<netconfig::RouteInfo> routes;
+    if (const int error = netconfig::ListRoutes(routes); error < 0)
+        return Refuse(-error, "cannot list the routes: " + netconfig::ErrorText(error));
+    if (netconfig::FindForeignRoute(routes, request.device, request.ifIndex, why))
+        return Refuse(EEXIST, "refused: " + why + "; it is left as it is");
     const std::uint32_t lifetime =
         std::clamp(request.value, netconfig::kMinimumLifetime, netconfig::kMaximumLifetime);
     const auto prefix = std::uint8_t(request.prefixLength);
@@ -123,10 +147,10 @@ HelperReply CHelperService::Add(const HelperRequest& request, Clock::time_point 
     // removed again, so it is not kept.
     bool stamped = false;
     std::uint32_t createStamp = 0;
-    std::vector<netconfig::AddressInfo> present;
     if (netconfig::ListAddresses(present) == 0) {
         for (const netconfig::AddressInfo& info : present) {
-            if (info.index == request.ifIndex && info.address == request.address) {
+            if (info.index == request.ifIndex && info.address == request.address &&
+                info.prefixLength == prefix) {
                 createStamp = info.createStamp;
                 stamped = true;
             }
@@ -159,19 +183,22 @@ HelperReply CHelperService::Delete(const HelperRequest& request, Clock::time_poi
     });
     if (it == m_added.end())
         return Refuse(EINVAL, "refused: not an address this helper added");
-    const SAdded added = *it;
-    m_added.erase(it);
+    // The record goes only once the kernel has shown the address gone or no longer ours: a
+    // failed delete can be asked for again, and the exit still removes it.
     std::vector<netconfig::AddressInfo> present;
     if (const int error = netconfig::ListAddresses(present); error < 0)
         return Refuse(-error, "cannot list the addresses: " + netconfig::ErrorText(error));
-    if (!StillOurs(added, now, present))
+    if (!StillOurs(*it, now, present)) {
+        m_added.erase(it);
         return HelperReply{}; // gone already; what may stand there now is not ours
-    netconfig::DeleteHostRoute(added.ifIndex, added.device, added.address);
-    const int error = netconfig::DeleteAddress(added.ifIndex, added.address, added.prefixLength);
+    }
+    netconfig::DeleteHostRoute(it->ifIndex, it->device, it->address);
+    const int error = netconfig::DeleteAddress(it->ifIndex, it->address, it->prefixLength);
     // Gone already (the adapter went away, or its lifetime ran out): deleted all the same.
     if (error < 0 && error != -EADDRNOTAVAIL && error != -ENOENT && error != -ENODEV)
-        return Refuse(-error, "cannot delete " + netconfig::AddressText(added.address) + ": " +
+        return Refuse(-error, "cannot delete " + netconfig::AddressText(it->address) + ": " +
                                   netconfig::ErrorText(error));
+    m_added.erase(it);
     return HelperReply{};
 }
 
@@ -179,7 +206,7 @@ HelperReply CHelperService::Resolve(const HelperRequest& request)
 {
     netconfig::LinkInfo link;
     HelperReply refusal;
-    if (!EthernetLink(request.ifIndex, link, refusal))
+    if (!LanLink(request.ifIndex, link, refusal))
         return refusal;
     std::vector<netconfig::AddressInfo> addresses;
     if (const int error = netconfig::ListAddresses(addresses); error < 0)
@@ -217,7 +244,7 @@ HelperReply CHelperService::Probe(const HelperRequest& request)
                                   " is not a candidate address");
     netconfig::LinkInfo link;
     HelperReply refusal;
-    if (!EthernetLink(request.ifIndex, link, refusal))
+    if (!LanLink(request.ifIndex, link, refusal))
         return refusal;
     const int wait = int(std::min(request.value, netconfig::kMaximumArpWait));
     return ArpReply(netconfig::ProbeAddress(request.ifIndex, request.address, wait));
@@ -227,7 +254,7 @@ HelperReply CHelperService::Flush(const HelperRequest& request)
 {
     netconfig::LinkInfo link;
     HelperReply refusal;
-    if (!EthernetLink(request.ifIndex, link, refusal))
+    if (!LanLink(request.ifIndex, link, refusal))
         return refusal;
     if (const int error = netconfig::FlushNeighbours(request.ifIndex); error < 0)
         return Refuse(-error, "cannot flush the ARP cache of " + link.name + ": " +

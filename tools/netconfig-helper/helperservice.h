@@ -8,7 +8,7 @@
 #include <vector>
 
 // The requests kelda-netconfig-helper serves, and the addresses it added. It does only what
-// the wizard may ask: addresses .241 to .247 on Ethernet or 802.11 adapters, deleting those
+// the wizard may ask: addresses .241 to .247 of private subnets on LAN adapters, deleting those
 // again, ARP requests from the adapter's own addresses, probes, and the neighbour flush.
 class CHelperService {
 public:

@@ -3,6 +3,7 @@
 // standard input; it serves that one wizard until the socket closes, however the wizard ended,
 // and then removes every address it added and ends.
 
+#include "tools/netconfig-helper/confinement.h"
 #include "tools/netconfig-helper/helperservice.h"
 
 #include <cerrno>
@@ -10,11 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <linux/capability.h>
 #include <poll.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -24,26 +22,6 @@ volatile sig_atomic_t g_stop = 0;
 void OnStopSignal(int)
 {
     g_stop = 1;
-}
-
-// Keeps CAP_NET_ADMIN and CAP_NET_RAW, if we have them, and drops every other capability, so
-// that running as root gives no more power than the file capabilities do.
-bool KeepOnlyNetworkCapabilities()
-{
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[2] = {};
-    if (::syscall(SYS_capget, &header, data) != 0)
-        return false;
-    const std::uint32_t wanted = (1u << CAP_NET_ADMIN) | (1u << CAP_NET_RAW);
-    const bool have = (data[0].permitted & wanted) == wanted;
-    data[0].permitted &= wanted;
-    data[0].effective = data[0].permitted;
-    data[0].inheritable = 0;
-    data[1] = {};
-    ::syscall(SYS_capset, &header, data);
-    ::prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0);
-    ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
-    return have;
 }
 
 // A connected local SOCK_SEQPACKET socket: what the wizard hands over, and nothing a user
@@ -78,7 +56,12 @@ int main()
     ::clearenv();
     if (::chdir("/") != 0)
         return 2;
-    const bool privileged = KeepOnlyNetworkCapabilities();
+    bool privileged = false;
+    std::string why;
+    if (!DropPrivileges(privileged, why)) {
+        std::fprintf(stderr, "%s: %s\n", netconfig::kHelperProgramName, why.c_str());
+        return 2;
+    }
 
     // The stop signals are taken only inside ppoll, so none is lost between two checks.
     sigset_t stopSignals;
@@ -97,6 +80,10 @@ int main()
         sigdelset(&waitMask, signal);
 
     CHelperService service(privileged);
+    if (!InstallSystemCallFilter(why)) {
+        std::fprintf(stderr, "%s: %s\n", netconfig::kHelperProgramName, why.c_str());
+        return 2;
+    }
     while (!g_stop) {
         const int waitMs = service.MillisecondsToNextRenewal(CHelperService::Clock::now());
         timespec timeout{waitMs / 1000, (waitMs % 1000) * 1000000L};

@@ -214,6 +214,16 @@ def capabilities(pid):
     return None
 
 
+def process_status(pid):
+    """/proc/PID/status as a dict of its fields."""
+    fields = {}
+    with open("/proc/%d/status" % pid) as handle:
+        for line in handle:
+            key, _, value = line.partition(":")
+            fields[key] = value.strip()
+    return fields
+
+
 def as_user(uid):
     return ["setpriv", "--reuid=%d" % uid, "--regid=%d" % uid, "--clear-groups",
             "--inh-caps=-all"]
@@ -376,11 +386,16 @@ def polkit_runs(driver_path, helper_path, user, polkit):
     check(tcp_sources(device)[1:] == ["192.168.77.241"], "the device saw the request from it")
     helper = run.helper_pid()
     check(capabilities(run.process.pid) == 0, "the wizard holds no capabilities")
-    check(helper is not None and capabilities(helper) == (1 << 12) | (1 << 13),
-          "the helper holds CAP_NET_ADMIN and CAP_NET_RAW only")
-    with open("/proc/%d/status" % helper) as handle:
-        uids = [line.split()[1:] for line in handle if line.startswith("Uid:")][0]
-    check(uids[0] == "0", "pkexec runs the helper as root")
+    status = process_status(helper)
+    check(status.get("Name") == "kelda-netconfig", "the helper runs (%s)" % status.get("Name"))
+    net = "%016x" % ((1 << 12) | (1 << 13))
+    sets = [status.get(k) for k in ("CapEff", "CapPrm", "CapInh", "CapBnd", "CapAmb")]
+    check(sets == [net, net, "0" * 16, "0" * 16, "0" * 16],
+          "CAP_NET_ADMIN and CAP_NET_RAW only, an empty bounding set (%s)" % sets)
+    check(all(u != "0" for u in status["Uid"].split() + status["Gid"].split())
+          and not status.get("Groups"), "pkexec's root gave way to an unprivileged user")
+    check(status.get("NoNewPrivs") == "1" and status.get("Seccomp") == "2",
+          "no_new_privs and a system-call filter")
     # The helper serves this one wizard: killed, the wizard takes the address with it.
     run.process.kill()
     run.process.wait(10)
@@ -426,11 +441,39 @@ def mode_other_release(driver_path, _helper):
     check(not candidates_on_pc(), "address gone after the release")
 
 
+def kernel_tables():
+    """The PC's IPv4 addresses and the routes of every table, as comparable tuples."""
+    def shown(*args):
+        return json.loads(subprocess.run(["ip", "-j", "-4"] + list(args), capture_output=True,
+                                         text=True, check=True).stdout)
+    entries = set()
+    for link in shown("addr", "show"):
+        for info in link.get("addr_info", []):
+            entries.add(("address", link["ifname"], "%s/%d" % (info["local"], info["prefixlen"])))
+    for route in shown("route", "show", "table", "all"):
+        entries.add(("route", route.get("table", "main"), route.get("type", "unicast"),
+                     route["dst"], route.get("dev"), route.get("prefsrc")))
+    return entries
+
+
 def mode_other_sigterm(driver_path, _helper):
+    # What the README promises the PC gains while connected, read from the kernel.
+    before = kernel_tables()
     run = hold_other(driver_path)
+    pc_if = os.environ["KELDA_PC_IF"]
+    ours = "192.168.77.241"
+    gained = kernel_tables() - before
+    check(gained == {("address", pc_if, ours + "/24"),
+                     ("route", "main", "unicast", "192.168.77.10", pc_if, ours),
+                     ("route", "local", "local", ours, pc_if, ours),
+                     ("route", "local", "broadcast", "192.168.77.255", pc_if, ours)},
+          "the PC gains the address, a route to the device and the kernel's two local entries "
+          "(%s)" % sorted(gained))
+    check(not before - kernel_tables(), "and loses nothing")
     run.process.send_signal(signal.SIGTERM)
     check(run.finish(30) == 0, "SIGTERM ends the driver like a normal close")
     check(not candidates_on_pc(), "address gone after SIGTERM")
+    check(kernel_tables() == before, "the tables are as they were")
     check("Signal 15: closing" in run.log(), "the log says why it closed")
 
 
@@ -619,10 +662,15 @@ def mode_helper_policy(_driver, helper_path):
         error, _, message = ask(2, eth, "192.168.77.241", prefix=24, value=60, device=device)
         check(error != 0 and "refused a route" in message,
               "refuses a route to %s: %s" % (device, message))
+    # Only inside a private network, whatever the discovery reply claimed.
+    for address, prefix, device, why in (("192.168.77.241", 8, "192.168.77.10", "reaches beyond"),
+                                         ("8.8.8.241", 8, "8.8.8.8", "not a private network")):
+        error, _, message = ask(2, eth, address, prefix=prefix, value=60, device=device)
+        check(error != 0 and why in message, "refuses %s/%d: %s" % (address, prefix, message))
     routes = subprocess.check_output(["ip", "-4", "route", "show"], text=True).splitlines()
-    error, context, _ = ask(2, eth, "192.168.77.241", prefix=8, value=60)
-    check(error == 0 and context != 0, "adds 192.168.77.241/8")
-    check([a for _, a, _ in candidates_on_pc()] == ["192.168.77.241/8"], "it is there")
+    error, context, _ = ask(2, eth, "192.168.77.241", prefix=16, value=60)
+    check(error == 0 and context != 0, "adds 192.168.77.241/16")
+    check([a for _, a, _ in candidates_on_pc()] == ["192.168.77.241/16"], "it is there")
     gained = [r for r in subprocess.check_output(["ip", "-4", "route", "show"],
                                                  text=True).splitlines() if r not in routes]
     check(len(gained) == 1 and gained[0].startswith("192.168.77.10 dev ")

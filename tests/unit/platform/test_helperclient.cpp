@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 // The wizard's end of the helper channel against stand-ins: a helper that answers late, and
 // launchers that behave as pkexec does when it refuses, grants or waits for a password.
@@ -66,6 +68,8 @@ private slots:
     void launcherOutcomes_data();
     void launcherOutcomes();
     void cancelEndsTheWaitForAPassword();
+    void onlyRootsOwnProgramIsTrusted_data();
+    void onlyRootsOwnProgramIsTrusted();
 
 private:
     QTemporaryDir m_dir;
@@ -172,6 +176,58 @@ void TestHelperClient::cancelEndsTheWaitForAPassword()
     QVERIFY(!client.Start(m_helper.toStdString(), netconfig::HelperLaunch::Pkexec,
                           missing.toStdString(), 1000, why));
     QVERIFY2(why.find("install pkexec") != std::string::npos, why.c_str());
+}
+
+void TestHelperClient::onlyRootsOwnProgramIsTrusted_data()
+{
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<uint>("folderOwner");
+    QTest::addColumn<int>("fileMode");
+    QTest::addColumn<uint>("fileOwner");
+    QTest::addColumn<bool>("viaLink");
+    QTest::addColumn<bool>("trusted");
+    const uint root = 0, other = 65534;
+    QTest::newRow("root's alone") << 0755 << root << 0755 << root << false << true;
+    QTest::newRow("by a link to it") << 0755 << root << 0755 << root << true << true;
+    QTest::newRow("file of another user") << 0755 << root << 0755 << other << false << false;
+    QTest::newRow("file the group can write") << 0755 << root << 0775 << root << false << false;
+    QTest::newRow("folder of another user") << 0755 << other << 0755 << root << false << false;
+    QTest::newRow("folder anyone can write") << 0777 << root << 0755 << root << false << false;
+    // Others can add files there, but not replace root's.
+    QTest::newRow("sticky folder") << 01777 << root << 0755 << root << false << true;
+}
+
+void TestHelperClient::onlyRootsOwnProgramIsTrusted()
+{
+    QFETCH(int, folderMode);
+    QFETCH(uint, folderOwner);
+    QFETCH(int, fileMode);
+    QFETCH(uint, fileOwner);
+    QFETCH(bool, viaLink);
+    QFETCH(bool, trusted);
+    if (::geteuid() != 0)
+        QSKIP("owners can be given only by root");
+    QTemporaryDir base;
+    QVERIFY(base.isValid());
+    const QByteArray folder = QFile::encodeName(base.filePath(u"libexec"_qs));
+    const QByteArray program = folder + "/kelda-netconfig-helper";
+    QVERIFY(::mkdir(folder.constData(), 0700) == 0);
+    QVERIFY(!WriteProgram(base, u"libexec/kelda-netconfig-helper"_qs, "#!/bin/sh\n").isEmpty());
+    QVERIFY(::chmod(program.constData(), mode_t(fileMode)) == 0 &&
+            ::chown(program.constData(), fileOwner, 0) == 0);
+    QVERIFY(::chmod(folder.constData(), mode_t(folderMode)) == 0 &&
+            ::chown(folder.constData(), folderOwner, 0) == 0);
+    QByteArray asked = program;
+    if (viaLink) {
+        asked = QFile::encodeName(base.filePath(u"link"_qs));
+        QVERIFY(::symlink(program.constData(), asked.constData()) == 0);
+    }
+    std::string resolved;
+    std::string why;
+    QCOMPARE(netconfig::IsTrustedProgram(asked.toStdString(), resolved, why), trusted);
+    QCOMPARE(why.empty(), trusted);
+    if (trusted)
+        QCOMPARE(QByteArray::fromStdString(resolved), program);
 }
 
 QTEST_GUILESS_MAIN(TestHelperClient)

@@ -93,6 +93,8 @@ private slots:
     void helperServiceRenewsOnlyWhatIsStillThere();
     void temporaryAddressRoutesOnlyTheDevice();
     void helperNeverTouchesAnAddressItDidNotAdd();
+    void helperLeavesWhatIsNotItsOwn_data();
+    void helperLeavesWhatIsNotItsOwn();
     void helperOverItsSocket();
     void withoutHelperAddingFailsAndArpUsesTheKernel();
 
@@ -206,6 +208,16 @@ void TestNetConfig::helperPolicy_data()
     QTest::newRow("/28 host") << u"192.168.77.241"_qs << 28 << true;
     QTest::newRow("/29 broadcast") << u"192.168.77.247"_qs << 29 << false;
     QTest::newRow("/28 network") << u"192.168.77.240"_qs << 28 << false;
+    // Only inside a private network: a discovery reply can name any subnet.
+    QTest::newRow("public") << u"8.8.8.241"_qs << 24 << false;
+    QTest::newRow("public /8") << u"8.8.8.241"_qs << 8 << false;
+    QTest::newRow("/8 outside 10/8") << u"172.20.0.241"_qs << 8 << false;
+    QTest::newRow("172.16/12") << u"172.20.0.241"_qs << 12 << true;
+    QTest::newRow("172.32 is public") << u"172.32.0.241"_qs << 24 << false;
+    QTest::newRow("192.168/15") << u"192.168.77.241"_qs << 15 << false;
+    QTest::newRow("192.168/16") << u"192.168.77.241"_qs << 16 << true;
+    QTest::newRow("link-local") << u"169.254.3.241"_qs << 16 << true;
+    QTest::newRow("link-local /15") << u"169.254.3.241"_qs << 15 << false;
 }
 
 void TestNetConfig::helperPolicy()
@@ -325,12 +337,17 @@ void TestNetConfig::unprivilegedHelperRefusesEverything()
 void TestNetConfig::init()
 {
     const QByteArray name = QTest::currentTestFunction();
-    static const QList<QByteArray> needLinks = {
-        "routeLookupGivesTheMatchedPrefix", "adapterListTypesAndAddresses",
-        "addressesAreExclusiveAndFinite", "flushKeepsPermanentEntries", "arpResolvesAndProbes",
-        "helperServiceRenewsOnlyWhatIsStillThere", "temporaryAddressRoutesOnlyTheDevice",
-        "helperNeverTouchesAnAddressItDidNotAdd", "helperOverItsSocket",
-        "withoutHelperAddingFailsAndArpUsesTheKernel"};
+    static const QList<QByteArray> needLinks = {"routeLookupGivesTheMatchedPrefix",
+                                                "adapterListTypesAndAddresses",
+                                                "addressesAreExclusiveAndFinite",
+                                                "flushKeepsPermanentEntries",
+                                                "arpResolvesAndProbes",
+                                                "helperServiceRenewsOnlyWhatIsStillThere",
+                                                "temporaryAddressRoutesOnlyTheDevice",
+                                                "helperNeverTouchesAnAddressItDidNotAdd",
+                                                "helperLeavesWhatIsNotItsOwn",
+                                                "helperOverItsSocket",
+                                                "withoutHelperAddingFailsAndArpUsesTheKernel"};
     if (!needLinks.contains(name))
         return;
     // The far side gets a namespace of its own (a child of this test's private one): within
@@ -386,7 +403,8 @@ void TestNetConfig::adapterListTypesAndAddresses()
     QVERIFY(Run(u"ip addr add 10.79.0.1/16 dev kva"_qs));
     // kvd is down (its peer is up): its address stays. The loopback reports no state at all.
     QVERIFY(Run(u"ip addr add 10.80.0.1/24 dev kvd"_qs));
-    const bool tunnel = Run(u"ip tuntap add ktun mode tun"_qs);
+    // Ethernet-framed, a tunnel all the same.
+    const bool tunnel = Run(u"ip tuntap add ktun mode tap"_qs);
     const auto net = CreateSystemNetConfig(QString());
     QList<SNetAdapter> adapters;
     QVERIFY(net->ReadAdapters(adapters));
@@ -519,9 +537,9 @@ void TestNetConfig::temporaryAddressRoutesOnlyTheDevice()
     netconfig::HelperRequest add;
     add.op = std::uint32_t(netconfig::HelperOp::AddAddress);
     add.ifIndex = m_a;
-    add.address = Ip("172.20.0.241");
+    add.address = Ip("10.20.0.241");
     add.prefixLength = 8; // a device that reports 255.0.0.0
-    add.device = Ip("172.20.0.10");
+    add.device = Ip("10.20.0.10");
     add.value = 30;
     const auto added = service.Handle(add);
     QCOMPARE(added.error, 0);
@@ -529,19 +547,19 @@ void TestNetConfig::temporaryAddressRoutesOnlyTheDevice()
     for (const QString& line : before.split(u'\n', Qt::SkipEmptyParts))
         gained.removeAll(line);
     QCOMPARE(gained.size(), 1);
-    QVERIFY2(gained.first().startsWith(u"172.20.0.10 dev kva "_qs) &&
-                 gained.first().contains(u"src 172.20.0.241"_qs),
+    QVERIFY2(gained.first().startsWith(u"10.20.0.10 dev kva "_qs) &&
+                 gained.first().contains(u"src 10.20.0.241"_qs),
              qPrintable(gained.first()));
     std::uint8_t prefix = 0;
     std::uint32_t index = 0;
-    QCOMPARE(netconfig::LookupRoute(Ip("172.20.0.10"), prefix, index), 0);
+    QCOMPARE(netconfig::LookupRoute(Ip("10.20.0.10"), prefix, index), 0);
     QCOMPARE(prefix, 32);
     QCOMPARE(index, m_a);
-    QVERIFY(netconfig::LookupRoute(Ip("172.21.0.1"), prefix, index) < 0);
+    QVERIFY(netconfig::LookupRoute(Ip("10.21.0.1"), prefix, index) < 0);
 
     // The kernel takes the route along with the address (as when its lifetime runs out); the
     // helper then has nothing left to delete.
-    QVERIFY(Run(u"ip addr del 172.20.0.241/8 dev kva"_qs));
+    QVERIFY(Run(u"ip addr del 10.20.0.241/8 dev kva"_qs));
     QCOMPARE(RunOutput(u"ip -4 route show"_qs), before);
     netconfig::HelperRequest remove;
     remove.op = std::uint32_t(netconfig::HelperOp::DeleteAddress);
@@ -552,13 +570,59 @@ void TestNetConfig::temporaryAddressRoutesOnlyTheDevice()
     QVERIFY(remove.context != 0);
     QCOMPARE(service.Handle(remove).error, 0);
     QCOMPARE(RunOutput(u"ip -4 route show"_qs), before);
-    QVERIFY(!HasAddress(m_a, Ip("172.20.0.241")));
+    QVERIFY(!HasAddress(m_a, Ip("10.20.0.241")));
+}
 
-    // A route to the device that somebody configured stays theirs: no address is left behind.
-    QVERIFY(Run(u"ip route add 172.20.0.10 dev kva"_qs));
-    QCOMPARE(service.Handle(add).error, EEXIST);
-    QVERIFY(!HasAddress(m_a, Ip("172.20.0.241")));
+void TestNetConfig::helperLeavesWhatIsNotItsOwn_data()
+{
+    QTest::addColumn<QString>("setUp");
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("refusal");
+    // The request: 10.77.5.241/24 for the device 10.77.5.10.
+    QTest::newRow("host route at metric 100")
+        << u"ip route add 10.77.5.10 dev kva metric 100"_qs << u"kva"_qs
+        << u"a route to 10.77.5.10 is there already"_qs;
+    QTest::newRow("host route in another table")
+        << u"ip route add 10.77.5.10 dev kvc table 100"_qs << u"kva"_qs
+        << u"a route to 10.77.5.10 is there already"_qs;
+    QTest::newRow("subnet routed through another adapter")
+        << u"ip route add 10.77.0.0/16 dev kvc metric 50"_qs << u"kva"_qs
+        << u"routes 10.77.5.10 elsewhere"_qs;
+    QTest::newRow("subnet blocked") << u"ip route add blackhole 10.77.5.0/24"_qs << u"kva"_qs
+                                    << u"routes 10.77.5.10 elsewhere"_qs;
+    QTest::newRow("same address, other prefix")
+        << u"ip addr add 10.77.5.241/16 dev kvc"_qs << u"kva"_qs
+        << u"is an address of the PC already (/16)"_qs;
+    QTest::newRow("tap") << u"ip tuntap add ktun mode tap && ip link set ktun up"_qs << u"ktun"_qs
+                         << u"ktun is a tunnel (tun)"_qs;
+    QTest::newRow("vxlan")
+        << u"ip link add ktun type vxlan id 42 dev kva dstport 4789 && ip link set ktun up"_qs
+        << u"ktun"_qs << u"ktun is a tunnel (vxlan)"_qs;
+    QTest::newRow("down") << QString() << u"kvd"_qs << u"kvd is down"_qs;
+}
+
+void TestNetConfig::helperLeavesWhatIsNotItsOwn()
+{
+    QFETCH(QString, setUp);
+    QFETCH(QString, link);
+    QFETCH(QString, refusal);
+    if (!setUp.isEmpty() && !Run(setUp))
+        QSKIP("cannot set this up here");
+    const QString tables = u"ip -4 -o addr show; ip -4 route show table all"_qs;
+    const QString before = RunOutput(tables);
+    CHelperService service(true);
+    netconfig::HelperRequest add;
+    add.op = std::uint32_t(netconfig::HelperOp::AddAddress);
+    add.ifIndex = if_nametoindex(link.toLatin1().constData());
+    add.address = Ip("10.77.5.241");
+    add.prefixLength = 24;
+    add.device = Ip("10.77.5.10");
+    add.value = 30;
+    const auto reply = service.Handle(add);
+    QVERIFY(reply.error != 0);
+    QVERIFY2(QString::fromLatin1(reply.message).contains(refusal), reply.message);
     QCOMPARE(service.AddressCount(), size_t(0));
+    QCOMPARE(RunOutput(tables), before);
 }
 
 void TestNetConfig::helperNeverTouchesAnAddressItDidNotAdd()
@@ -604,6 +668,16 @@ void TestNetConfig::helperNeverTouchesAnAddressItDidNotAdd()
 
 void TestNetConfig::helperOverItsSocket()
 {
+    // The helper gives up root for nobody; a user namespace of ours maps root alone.
+    bool nobodyMapped = false;
+    for (const QString& line : RunOutput(u"cat /proc/self/uid_map"_qs).split(u'\n')) {
+        const QStringList range = line.simplified().split(u' ');
+        if (range.size() == 3)
+            nobodyMapped |= range[0].toULongLong() <= 65534 &&
+                            65534 < range[0].toULongLong() + range[2].toULongLong();
+    }
+    if (!nobodyMapped)
+        QSKIP("the user nobody does not exist in this user namespace");
     netconfig::HelperClient client;
     std::string why;
     QVERIFY2(client.Start(KELDA_HELPER_PATH, why), why.c_str());

@@ -2,7 +2,6 @@
 #include "session/routeprep.h"
 
 #include <QTest>
-
 #include <memory>
 
 namespace {
@@ -74,6 +73,8 @@ private slots:
     void laptopAsksTheAdapterThatHeardTheDevice();
     void malformedDeviceAddressIsError_data();
     void malformedDeviceAddressIsError();
+    void addressOnlyInsideAPrivateNetwork_data();
+    void addressOnlyInsideAPrivateNetwork();
 
 private:
     bool Logged(const char* text) const
@@ -546,6 +547,61 @@ void TestRoutePrep::malformedDeviceAddressIsError()
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
     QCOMPARE(preparer.PrepareRoute(address, mask), u"ERROR"_qs);
     QVERIFY(m_net->Journal().isEmpty());
+}
+
+void TestRoutePrep::addressOnlyInsideAPrivateNetwork_data()
+{
+    QTest::addColumn<SNetAddress>("pc");
+    QTest::addColumn<QString>("routeMask"); // of the route to the device; 0.0.0.0: the default
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("why"); // logged; empty: no refusal
+    const SNetAddress lan = Entry("10.77.0.1", "255.255.255.0");
+    const QString none = u"0.0.0.0"_qs, error = u"ERROR"_qs;
+    QTest::newRow("public device behind the default route")
+        << lan << none << u"8.8.8.8"_qs << u"255.0.0.0"_qs << error << u"not a private network"_qs;
+    QTest::newRow("/8 beyond 172.16.0.0/12") << lan << none << u"172.20.0.10"_qs << u"255.0.0.0"_qs
+                                             << error << u"/8 reaches beyond 172.16.0.0/12"_qs;
+    QTest::newRow("/15 beyond 192.168.0.0/16")
+        << lan << none << u"192.168.77.10"_qs << u"255.254.0.0"_qs << error
+        << u"/15 reaches beyond 192.168.0.0/16"_qs;
+    QTest::newRow("/31") << lan << none << u"192.168.77.10"_qs << u"255.255.255.254"_qs << error
+                         << u"between /8 and /30"_qs;
+    QTest::newRow("public, narrower than the PC's public subnet")
+        << Entry("8.0.0.2", "255.0.0.0") << u"255.0.0.0"_qs << u"8.8.8.8"_qs << u"255.255.255.0"_qs
+        << error << u"not a private network"_qs;
+    // Nothing is added for it, so nothing stands in its way.
+    QTest::newRow("public, on the PC's own subnet")
+        << Entry("8.8.8.2", "255.255.255.0") << u"255.255.255.0"_qs << u"8.8.8.8"_qs
+        << u"255.255.255.0"_qs << QString() << QString();
+}
+
+void TestRoutePrep::addressOnlyInsideAPrivateNetwork()
+{
+    QFETCH(SNetAddress, pc);
+    QFETCH(QString, routeMask);
+    QFETCH(QString, device);
+    QFETCH(QString, mask);
+    QFETCH(QString, expected);
+    QFETCH(QString, why);
+    m_net->adapters = {CFakeNetConfig::Adapter(2, "eth0", kAdapterTypeEthernet, {pc})};
+    m_net->route = [routeMask](quint32, quint32& found, quint32& ifIndex) {
+        ifIndex = 2;
+        return TextToAddress(routeMask, found);
+    };
+    m_net->arpAnswers = [](quint32, quint32, quint32) { return true; };
+    CRoutePreparer preparer(*m_net, m_adapter, [this](const QByteArray& l) { m_log << l; });
+    QCOMPARE(preparer.PrepareRoute(device, mask), expected);
+    const QStringList journal = m_net->Journal();
+    QVERIFY2(journal.filter(u"add "_qs).isEmpty() && journal.filter(u"owner "_qs).isEmpty(),
+             qPrintable(journal.join(u", "_qs)));
+    if (why.isEmpty()) {
+        QVERIFY(!Logged("No temporary address"));
+    } else {
+        QVERIFY(Logged(qPrintable(u"No temporary address for %1 / %2: "_qs.arg(device, mask))));
+        QVERIFY(Logged(why.toLatin1().constData()));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRoutePrep)

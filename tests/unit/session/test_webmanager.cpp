@@ -12,6 +12,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QProcess>
 #include <QTest>
 
 #include <csignal>
@@ -22,6 +23,8 @@ namespace {
 
 const QString kDevice = u"127.0.0.1"_qs;
 const QString kSubnet = u"255.0.0.0"_qs;
+// A device on another private subnet: preparation adds (the fake's) 10.99.0.241 for it.
+const QString kOtherSubnetDevice = u"10.99.0.1"_qs;
 
 // One listening device on 127.0.0.1:80 that keeps what each connection sent.
 class CDevice : public QObject {
@@ -33,7 +36,10 @@ public:
     QList<QTcpSocket*> connections;
     QList<QHostAddress> peers;
 
-    bool Listen() { return m_server.listen(QHostAddress(u"127.0.0.1"_qs), 80); }
+    bool Listen(const QString& address = kDevice)
+    {
+        return m_server.listen(QHostAddress(address), 80);
+    }
 
     CDevice()
     {
@@ -388,12 +394,16 @@ void TestWebManager::burstPreparesTheRouteOnce()
 
 void TestWebManager::pumpWaitsForTheWorkerAndBindsItsAddress()
 {
+    // Made local, so that the socket can bind to the temporary address the fake hands out.
+    if (QProcess::execute(u"ip"_qs, {u"addr"_qs, u"replace"_qs, u"10.99.0.1/16"_qs, u"dev"_qs,
+                                     u"lo"_qs}) != 0)
+        QSKIP("cannot give the loopback a private subnet here");
     CDevice device;
-    QVERIFY(device.Listen());
+    QVERIFY(device.Listen(kOtherSubnetDevice));
     device.answer = [](QTcpSocket* socket) { socket->disconnectFromHost(); };
     SlowPreparation();
-    m_web->AddCommand(u"LANINFO"_qs, u"A\r\n\r\n"_qs, kDevice, u"255.255.255.0"_qs);
-    m_web->AddCommand(u"WANINFO"_qs, u"B\r\n\r\n"_qs, kDevice, u"255.255.255.0"_qs);
+    m_web->AddCommand(u"LANINFO"_qs, u"A\r\n\r\n"_qs, kOtherSubnetDevice, u"255.255.255.0"_qs);
+    m_web->AddCommand(u"WANINFO"_qs, u"B\r\n\r\n"_qs, kOtherSubnetDevice, u"255.255.255.0"_qs);
     Tick();
     QVERIFY(m_web->RouteWorkerRunning());
     const _STRU_WEB_DATA head = G_mWebQueue.first();
@@ -405,22 +415,22 @@ void TestWebManager::pumpWaitsForTheWorkerAndBindsItsAddress()
     QCOMPARE(G_mWebQueue.at(1).dwStartTick, 0u);
     m_net->HoldWaits(false);
     QVERIFY(PumpUntil([] { return G_mWebDone.size() == 2; }));
-    QCOMPARE(G_mstrLocalIP, u"127.0.0.241"_qs);
+    QCOMPARE(G_mstrLocalIP, u"10.99.0.241"_qs);
     QCOMPARE(device.peers.size(), 2);
-    QCOMPARE(device.peers.at(0), QHostAddress(u"127.0.0.241"_qs));
-    QCOMPARE(device.peers.at(1), QHostAddress(u"127.0.0.241"_qs));
+    QCOMPARE(device.peers.at(0), QHostAddress(u"10.99.0.241"_qs));
+    QCOMPARE(device.peers.at(1), QHostAddress(u"10.99.0.241"_qs));
 }
 
 void TestWebManager::workerResultReachesOnlyTheSameCommand()
 {
     SlowPreparation();
-    m_web->AddCommand(u"LANINFO"_qs, u"A"_qs, kDevice, u"255.255.255.0"_qs);
+    m_web->AddCommand(u"LANINFO"_qs, u"A"_qs, kOtherSubnetDevice, u"255.255.255.0"_qs);
     Tick();
     QVERIFY(m_web->RouteWorkerRunning());
     G_mWebQueue.first().strID = u"OTHER"_qs;
     m_net->HoldWaits(false);
     QVERIFY(PumpUntil([this] { return !m_web->RouteWorkerRunning(); }, 5));
-    QCOMPARE(G_mstrLocalIP, u"127.0.0.241"_qs);
+    QCOMPARE(G_mstrLocalIP, u"10.99.0.241"_qs);
     QCOMPARE(HeadState(), 0);
     // The record kept its own start: only the preparation time-out ends it.
     const std::uint32_t started = G_mWebQueue.first().dwStartTick;
@@ -758,12 +768,12 @@ void TestWebManager::newConsolesFirstCommandPreparesItsOwnRoute()
 {
     SlowPreparation();
     m_web->SetConsole(1);
-    m_web->AddCommand(u"LANINFO"_qs, u"A"_qs, kDevice, u"255.255.255.0"_qs);
+    m_web->AddCommand(u"LANINFO"_qs, u"A"_qs, kOtherSubnetDevice, u"255.255.255.0"_qs);
     Tick();
     QVERIFY(m_web->RouteWorkerRunning());
 
     m_web->SetConsole(2);
-    m_web->AddCommand(u"LANINFO"_qs, u"B"_qs, kDevice, u"255.255.255.0"_qs);
+    m_web->AddCommand(u"LANINFO"_qs, u"B"_qs, kOtherSubnetDevice, u"255.255.255.0"_qs);
     QCOMPARE(HeadState(), 0);
     QCOMPARE(G_mWebQueue.first().dwConsole, 2u);
     m_net->HoldWaits(false);
@@ -903,7 +913,7 @@ void TestWebManager::abandonedUploadIsCutOff()
 void TestWebManager::releaseRouteRemovesTheAddressAndStopsTheWorker()
 {
     SlowPreparation();
-    m_web->AddCommand(u"LANINFO"_qs, u"A"_qs, kDevice, u"255.255.255.0"_qs);
+    m_web->AddCommand(u"LANINFO"_qs, u"A"_qs, kOtherSubnetDevice, u"255.255.255.0"_qs);
     _STRU_WEB_DATA done;
     done.strID = u"OLD"_qs;
     G_mWebDone.append(done);
@@ -915,7 +925,7 @@ void TestWebManager::releaseRouteRemovesTheAddressAndStopsTheWorker()
     QVERIFY(m_net->live.empty());
     QCOMPARE(G_dwNTEContext, 0u);
     QCOMPARE(m_net->Journal().mid(m_net->Journal().size() - 2),
-             (QStringList{u"delete 127.0.0.241"_qs, u"wait 500"_qs}));
+             (QStringList{u"delete 10.99.0.241"_qs, u"wait 500"_qs}));
     QVERIFY(G_mWebQueue.isEmpty());
     QVERIFY(G_mWebDone.isEmpty());
     QCOMPARE(G_mstrLocalIP, QString());
