@@ -546,7 +546,7 @@ void TestNetConfig::temporaryAddressRoutesOnlyTheDevice()
     QStringList gained = RunOutput(u"ip -4 route show"_qs).split(u'\n', Qt::SkipEmptyParts);
     for (const QString& line : before.split(u'\n', Qt::SkipEmptyParts))
         gained.removeAll(line);
-    QCOMPARE(gained.size(), 1);
+    QVERIFY2(gained.size() == 1, qPrintable(gained.join(u" | "_qs)));
     QVERIFY2(gained.first().startsWith(u"10.20.0.10 dev kva "_qs) &&
                  gained.first().contains(u"src 10.20.0.241"_qs),
              qPrintable(gained.first()));

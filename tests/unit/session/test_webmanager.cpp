@@ -861,7 +861,7 @@ void TestWebManager::answerTimeCountsFromTheLastByte()
 void TestWebManager::preparationEndsWithinItsBound()
 {
     SlowPreparation();
-    m_web->AddCommand(u"LANINFO"_qs, u"GET /lan"_qs, kDevice, u"255.255.255.0"_qs);
+    m_web->AddCommand(u"LANINFO"_qs, u"GET /lan"_qs, kOtherSubnetDevice, u"255.255.255.0"_qs);
     Tick();
     QVERIFY(m_web->RouteWorkerRunning());
     QTRY_COMPARE(m_net->LiveCount(), size_t(1));
