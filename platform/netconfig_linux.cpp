@@ -178,6 +178,19 @@ public:
         return CallHelper(request, reply, 5000);
     }
 
+    bool AddressReady(quint32 ifIndex, quint32 address) override
+    {
+        std::vector<netconfig::AddressInfo> addresses;
+        if (const int error = netconfig::ListAddresses(addresses); error < 0)
+            return Fail(u"cannot list the addresses: %1"_qs.arg(Text(netconfig::ErrorText(error))));
+        for (const netconfig::AddressInfo& entry : addresses) {
+            if (entry.index == ifIndex && entry.address == address)
+                return !(entry.flags & (IFA_F_TENTATIVE | IFA_F_DADFAILED)) ||
+                       Fail(u"%1 is not ready yet"_qs.arg(AddressToText(address)));
+        }
+        return Fail(u"%1 is not on adapter %2"_qs.arg(AddressToText(address)).arg(ifIndex));
+    }
+
     bool ArpRequest(quint32 ifIndex, quint32 target, quint32 source,
                     QByteArray& hardwareAddress) override
     {

@@ -243,7 +243,7 @@ bool TestWebManager::PumpUntil(const std::function<bool()>& condition, int maxTi
 }
 
 // The adapter's address lies outside the device's narrower subnet, so a temporary address is
-// added and the preparation sits in its 10 s settle wait until released.
+// added and the preparation waits for it to become ready until released.
 void TestWebManager::SlowPreparation()
 {
     m_net->adapters.first().addresses = {
