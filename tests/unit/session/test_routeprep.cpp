@@ -246,12 +246,13 @@ void TestRoutePrep::narrowerSubnetAddsTheFirstCandidate()
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
     QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs),
              u"192.168.77.241"_qs);
-    QCOMPARE(m_net->Journal(),
-             (QStringList{u"route 192.168.77.10"_qs, u"adapters"_qs, u"adapters"_qs,
-                          u"owner 192.168.77.241 if2"_qs,
-                          u"add 192.168.77.241/255.255.255.0 if2"_qs,
-                          u"ready 192.168.77.241 if2"_qs, u"flush if2"_qs, u"arp 192.168.77.10 from 192.168.77.241 if2"_qs,
-                          u"flush if2"_qs, u"arp 192.168.77.10 from 192.168.77.241 if2"_qs}));
+    QCOMPARE(
+        m_net->Journal(),
+        (QStringList{u"route 192.168.77.10"_qs, u"adapters"_qs, u"adapters"_qs,
+                     u"owner 192.168.77.241 if2"_qs, u"add 192.168.77.241/255.255.255.0 if2"_qs,
+                     u"ready 192.168.77.241 if2"_qs, u"flush if2"_qs,
+                     u"arp 192.168.77.10 from 192.168.77.241 if2"_qs, u"flush if2"_qs,
+                     u"arp 192.168.77.10 from 192.168.77.241 if2"_qs}));
     QVERIFY(G_dwNTEContext != 0);
     QCOMPARE(m_net->live.size(), size_t(1));
     QCOMPARE(m_net->lastDevice, kDevice);
@@ -268,10 +269,9 @@ void TestRoutePrep::candidateOfAnotherHostIsSkipped()
     const auto at = journal.indexOf(u"owner 192.168.77.241 if2"_qs);
     QVERIFY(at > 0);
     // Found taken before it was added: the other host never sees our claim.
-    QCOMPARE(journal.mid(at + 1, 3),
-             (QStringList{u"owner 192.168.77.242 if2"_qs,
-                          u"add 192.168.77.242/255.255.255.0 if2"_qs,
-                          u"ready 192.168.77.242 if2"_qs}));
+    QCOMPARE(journal.mid(at + 1, 3), (QStringList{u"owner 192.168.77.242 if2"_qs,
+                                                  u"add 192.168.77.242/255.255.255.0 if2"_qs,
+                                                  u"ready 192.168.77.242 if2"_qs}));
     QVERIFY(journal.filter(u"192.168.77.241/"_qs).isEmpty());
     QCOMPARE(m_net->live.size(), size_t(1));
     QCOMPARE(m_net->live.begin()->second.address, Ip("192.168.77.242"));
