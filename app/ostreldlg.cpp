@@ -9,14 +9,21 @@
 #include "protocol/tarndlg.h"
 #include "session/webmanager.h"
 
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImageReader>
 #include <QScreen>
+#include <QThreadPool>
 
 COstrelDlg::COstrelDlg(QWidget* parent) : QDialog(parent, Qt::Window | Qt::FramelessWindowHint)
 {
-    const QIcon icon(QStringLiteral(":/ICON/128"));
-    setWindowIcon(icon);
+    // The first page needs the picture decoders and the font database, both slow to load the
+    // first time; another thread loads them while the frame sets up what it owns.
+    QThreadPool::globalInstance()->start([] {
+        QImageReader::supportedImageFormats();
+        QFontDatabase::families();
+    });
     G_pMainDlg = this;
     setWindowTitle(LoadString(178));
     setObjectName(QStringLiteral("COstrelDlg"));
@@ -36,6 +43,9 @@ COstrelDlg::COstrelDlg(QWidget* parent) : QDialog(parent, Qt::Window | Qt::Frame
     G_pSearchDlg->setGeometry(rect());
     G_pSearchDlg->raise();
     G_pSearchDlg->show();
+
+    const QIcon icon(QStringLiteral(":/ICON/128"));
+    setWindowIcon(icon);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
