@@ -73,8 +73,6 @@ void TestRequestStream::streamedEqualsWhole_data()
         << kHead << QByteArray("\0\0??\0?\r\n", 8) << kTail << qsizetype(3);
     QTest::newRow("code page text around the file")
         << u"--\u00fc\u20ac\u4e00\r\n"_qs << Pattern(100) << u"\r\n\u00e9--"_qs << kChunk;
-    QTest::newRow("large chunks") << kHead << Pattern(300000) << kTail
-                                  << CRequestStream::kChunkBytes;
     // A request ends at its first zero byte, whatever follows.
     QTest::newRow("zero character after the file")
         << kHead << Pattern(100) << u"\r\n--b\u0000--\r\n"_qs << kChunk;
