@@ -6,11 +6,13 @@ Starts a private Xvfb (black root, Unix socket only), then in a network namespac
 device (the wizard searches as soon as it shows) runs each program ROUNDS times, alternating
 which goes first. Each run is timed by OBSERVER (bench_first_window) from just before the
 program starts to its window's mapping and to the first drawn pixels of it; the program then
-ends. Prints every run and the medians; the wizard's target is at most 1.2 times the
-reference's drawn time.
+ends. Both run as the unprivileged user "nobody", as a user starts the wizard (as root it
+would also start its privileged helper at once). Prints every run and the medians; the
+wizard's target is at most 1.2 times the reference's drawn time.
 """
 
 import os
+import pwd
 import re
 import shutil
 import statistics
@@ -24,11 +26,15 @@ TARGET = 1.2
 
 def run_once(observer, program):
     home = tempfile.mkdtemp(prefix="kelda-window-")
+    user = pwd.getpwnam("nobody")
+    os.chown(home, user.pw_uid, user.pw_gid)
     os.chmod(home, 0o700)
     try:
         env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=home, QT_QPA_PLATFORM="xcb")
-        out = subprocess.run([observer, program], env=env, capture_output=True, text=True,
-                             timeout=60).stdout
+        as_user = ["setpriv", "--reuid=%d" % user.pw_uid, "--regid=%d" % user.pw_gid,
+                   "--clear-groups"]
+        out = subprocess.run([observer] + as_user + [program], env=env, capture_output=True,
+                             text=True, timeout=60).stdout
         found = re.search(r"mapped_ms=([\d.-]+) drawn_ms=([\d.-]+) cpu_ms=([\d.-]+)", out)
         if not found or float(found.group(2)) < 0:
             raise RuntimeError("no window from %s: %s" % (program, out))
