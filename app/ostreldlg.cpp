@@ -15,6 +15,7 @@
 #include <QImageReader>
 #include <QScreen>
 #include <QThreadPool>
+#include <QTimer>
 
 COstrelDlg::COstrelDlg(QWidget* parent) : QDialog(parent, Qt::Window | Qt::FramelessWindowHint)
 {
@@ -44,8 +45,8 @@ COstrelDlg::COstrelDlg(QWidget* parent) : QDialog(parent, Qt::Window | Qt::Frame
     G_pSearchDlg->raise();
     G_pSearchDlg->show();
 
-    const QIcon icon(QStringLiteral(":/ICON/128"));
-    setWindowIcon(icon);
+    // Not part of the page: read once the event loop runs, while the window is being mapped.
+    QTimer::singleShot(0, this, [this] { setWindowIcon(QIcon(QStringLiteral(":/ICON/128"))); });
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
