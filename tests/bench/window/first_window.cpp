@@ -37,8 +37,7 @@ double Since(Clock::time_point start)
 struct FreeDeleter {
     void operator()(void* pointer) const { std::free(pointer); }
 };
-template <typename T>
-using Reply = std::unique_ptr<T, FreeDeleter>;
+template <typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
 
 // The window's pixels in this area, 32 bits each; empty when they cannot be read.
 std::vector<std::uint32_t> Pixels(xcb_connection_t* connection, xcb_window_t window, int x, int y,

@@ -145,9 +145,9 @@ void TestRequestStream::fileChangingOnTheWayFails()
     else {
         const QString other = path + u".new"_qs;
         QVERIFY(WriteFile(other, content));
-        QCOMPARE(std::rename(QFile::encodeName(other).constData(),
-                             QFile::encodeName(path).constData()),
-                 0);
+        QCOMPARE(
+            std::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()),
+            0);
     }
 
     EChunk outcome;

@@ -649,8 +649,8 @@ void TestWebManager::uploadStreamsTheFile_data()
     QTest::newRow("code page text before the file")
         << binary << true << 7 << u"--\u00fc\u20ac\r\n"_qs << QByteArray("--\xfc\x80\r\n");
     // Not the image the user applied: nothing of it goes out.
-    QTest::newRow("shrank since Apply") << QByteArray("abcdef") << true << 9 << part
-                                        << QByteArray();
+    QTest::newRow("shrank since Apply")
+        << QByteArray("abcdef") << true << 9 << part << QByteArray();
 }
 
 void TestWebManager::uploadStreamsTheFile()
@@ -731,7 +731,8 @@ void TestWebManager::fileShrinkingOnTheWayResetsTheUpload()
     QTRY_COMPARE(HeadState(), 6);
     QVERIFY(device.received < kShrunk + 200);
     QTRY_VERIFY(device.socket->state() != QAbstractSocket::ConnectedState);
-    QVERIFY(ReadLog().contains("HTML Upload failed: " + QFile::encodeName(path) + " has 6291556 bytes now, 8388608 at Apply"));
+    QVERIFY(ReadLog().contains("HTML Upload failed: " + QFile::encodeName(path) +
+                               " has 6291556 bytes now, 8388608 at Apply"));
     Tick();
     qint32 result = 0;
     QString data = u"untouched"_qs;
