@@ -14,13 +14,21 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontDatabase>
 #include <QIcon>
+#include <QImageReader>
 #include <QScreen>
+#include <QThreadPool>
+#include <QTimer>
 
 COstrelDlg::COstrelDlg(QWidget* parent) : QDialog(parent, Qt::Window | Qt::FramelessWindowHint)
 {
-    const QIcon icon(QStringLiteral(":/ICON/128"));
-    setWindowIcon(icon);
+    // The first page needs the picture decoders and the font database, both slow to load the
+    // first time; another thread loads them while the frame sets up what it owns.
+    QThreadPool::globalInstance()->start([] {
+        QImageReader::supportedImageFormats();
+        QFontDatabase::families();
+    });
     G_pMainDlg = this;
     COverlayDialog::SetClosing(false);
     setWindowTitle(LoadString(178));
@@ -44,6 +52,9 @@ COstrelDlg::COstrelDlg(QWidget* parent) : QDialog(parent, Qt::Window | Qt::Frame
     G_pSearchDlg->setGeometry(rect());
     G_pSearchDlg->raise();
     G_pSearchDlg->show();
+
+    // Not part of the page: read once the event loop runs, while the window is being mapped.
+    QTimer::singleShot(0, this, [this] { setWindowIcon(QIcon(QStringLiteral(":/ICON/128"))); });
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();

@@ -58,9 +58,18 @@ CPTButton::CPTButton(QWidget* parent, int controlId) : QWidget(parent), m_contro
 
 void CPTButton::SetPictures(int normalId, int hoverId, int disabledId)
 {
+    // A picture used for several states is read once and shared.
     m_normal.LoadId(normalId);
-    m_hover.LoadId(hoverId);
-    m_disabled.LoadId(disabledId);
+    if (hoverId == normalId)
+        m_hover = m_normal;
+    else
+        m_hover.LoadId(hoverId);
+    if (disabledId == normalId)
+        m_disabled = m_normal;
+    else if (disabledId == hoverId)
+        m_disabled = m_hover;
+    else
+        m_disabled.LoadId(disabledId);
     m_nHover = 0;
     m_nTracking = 0;
     update();

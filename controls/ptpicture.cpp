@@ -62,16 +62,23 @@ bool CPTPicture::Load(QStringView name, QStringView type)
     m_image = ReadPicture(name, type);
     if (m_image.isNull())
         return false;
-    // A companion of another size than twice would shift every control drawn over it.
-    m_double = ReadPicture(name.toString() + QStringLiteral("@2x"), type);
-    if (m_double.size() != m_image.size() * 2)
-        m_double = QImage();
+    m_doubleName = name.toString() + QStringLiteral("@2x");
+    m_type = type.toString();
     return true;
 }
 
 const QImage& CPTPicture::ImageFor(qreal devicePixelRatio) const
 {
-    return devicePixelRatio > 1.0 && !m_double.isNull() ? m_double : m_image;
+    if (devicePixelRatio <= 1.0)
+        return m_image;
+    if (!m_doubleName.isEmpty()) {
+        m_double = ReadPicture(m_doubleName, m_type);
+        m_doubleName.clear();
+        // A companion of another size than twice would shift every control drawn over it.
+        if (m_double.size() != m_image.size() * 2)
+            m_double = QImage();
+    }
+    return m_double.isNull() ? m_image : m_double;
 }
 
 bool CPTPicture::LoadId(int id, QStringView type)

@@ -16,13 +16,14 @@ public:
     // of "JPEG" is :/JPEG/133. Names not compiled in are looked up in the "keldaskin" search
     // path, which is empty unless someone (a test, a skin designer) adds a folder to it.
     // Any previous picture is released first. A twice-sized companion ("133@2x"), when there is
-    // one, is loaded with it for high-density screens.
+    // one, serves high-density screens; it is read the first time one asks for it.
     bool Load(QStringView name, QStringView type);
     bool LoadId(int id, QStringView type = u"JPEG");
     void Release()
     {
         m_image = QImage();
         m_double = QImage();
+        m_doubleName.clear();
     }
 
     // Draws at the painter's origin, at the same size on every screen; false when nothing is
@@ -40,5 +41,8 @@ public:
 
 private:
     QImage m_image;
-    QImage m_double;
+    // Read on demand: most screens never need it, and it is four times the picture.
+    mutable QImage m_double;
+    mutable QString m_doubleName;
+    QString m_type;
 };

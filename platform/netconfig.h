@@ -49,6 +49,9 @@ public:
     virtual bool AddAddress(quint32 address, quint32 mask, quint32 ifIndex, quint32 device,
                             quint32& context) = 0;
     virtual bool DeleteAddress(quint32 context) = 0;
+    // The kernel lists the address on the adapter and it is no longer tentative: ready to send
+    // from. A read that needs no privilege.
+    virtual bool AddressReady(quint32 ifIndex, quint32 address) = 0;
     // ARP request for the target from the source (0: any); the answering hardware address.
     virtual bool ArpRequest(quint32 ifIndex, quint32 target, quint32 source,
                             QByteArray& hardwareAddress) = 0;

@@ -25,7 +25,9 @@ std::atomic<unsigned> g_addressLifetime{180};
 thread_local QString t_lastError;
 
 constexpr int kResolveWaitMs = 3000;
-constexpr int kProbeWaitMs = 2000;
+// Three probes 300 ms apart, then 300 ms more: a host that holds the address answers a probe
+// within milliseconds. Longer, the probe alone would keep the connect a queue tick longer.
+constexpr int kProbeWaitMs = 1200;
 constexpr int kHelperSlackMs = 2000;
 
 bool Fail(const QString& why)
@@ -179,6 +181,19 @@ public:
         request.context = context;
         netconfig::HelperReply reply;
         return CallHelper(request, reply, 5000);
+    }
+
+    bool AddressReady(quint32 ifIndex, quint32 address) override
+    {
+        std::vector<netconfig::AddressInfo> addresses;
+        if (const int error = netconfig::ListAddresses(addresses); error < 0)
+            return Fail(u"cannot list the addresses: %1"_qs.arg(Text(netconfig::ErrorText(error))));
+        for (const netconfig::AddressInfo& entry : addresses) {
+            if (entry.index == ifIndex && entry.address == address)
+                return !(entry.flags & (IFA_F_TENTATIVE | IFA_F_DADFAILED)) ||
+                       Fail(u"%1 is not ready yet"_qs.arg(AddressToText(address)));
+        }
+        return Fail(u"%1 is not on adapter %2"_qs.arg(AddressToText(address)).arg(ifIndex));
     }
 
     bool ArpRequest(quint32 ifIndex, quint32 target, quint32 source,

@@ -13,15 +13,16 @@ namespace
 CCommandHost* g_host = nullptr;
 AddCommandFunction g_addCommandForTest;
 
-void Queue(const QString& strID, const QString& strData, const QString& strFileName = QString())
+void Queue(const QString& strID, const QString& strData, const QString& strFileName = QString(),
+           qsizetype fileOffset = -1, qint64 fileSize = -1)
 {
     CCommandHost* host = g_host;
     if (g_addCommandForTest)
         g_addCommandForTest(strID, strData, host->DeviceIPAddress(), host->DeviceSubnetMask(),
-                            strFileName);
+                            strFileName, fileOffset, fileSize);
     else if (G_pWEBManager)
         G_pWEBManager->AddCommand(strID, strData, host->DeviceIPAddress(), host->DeviceSubnetMask(),
-                                  strFileName);
+                                  strFileName, fileOffset, fileSize);
     host->CommandQueued(strID);
 }
 
@@ -116,9 +117,13 @@ void QueueSetupIPAddress(const QString& ipAddress, const QString& subnetMask, co
 
 void QueueUpload(const QString&, const QString&, const QString& filePath)
 {
-    if (g_host)
-        Queue(u"UPLOAD"_qs, UploadRequest(Host(), G_mstrAuthorization, FirmwareFileSize(filePath)),
-              filePath);
+    if (!g_host)
+        return;
+    // The size is read once, here; the bytes when the request goes out.
+    const qint64 size = FirmwareFileSize(filePath);
+    qsizetype fileOffset = -1;
+    const QString request = UploadRequest(Host(), G_mstrAuthorization, size, fileOffset);
+    Queue(u"UPLOAD"_qs, request, filePath, fileOffset, size);
 }
 
 void QueueSetupPassword(const QString& oldPassword, const QString& newPassword)

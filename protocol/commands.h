@@ -25,9 +25,9 @@ CCommandHost* CommandHost();
 
 // Where the builders hand their commands; by default the web session's AddCommand. Tests
 // replace it to see what is queued; an empty function restores the default.
-using AddCommandFunction =
-    std::function<void(const QString& strID, const QString& strData, const QString& strAPIP,
-                       const QString& strAPSubnet, const QString& strFileName)>;
+using AddCommandFunction = std::function<void(
+    const QString& strID, const QString& strData, const QString& strAPIP,
+    const QString& strAPSubnet, const QString& strFileName, qsizetype fileOffset, qint64 fileSize)>;
 void SetAddCommandForTest(AddCommandFunction addCommand);
 
 // The arguments that the requests do not use are kept so that callers read as the device's

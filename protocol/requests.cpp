@@ -220,13 +220,6 @@ QString UploadBodyAfter()
 
 } // namespace
 
-QString UploadBody(qint64 fileSize)
-{
-    // The bytes themselves are spliced over these question marks when the request is sent.
-    const QString placeholder = fileSize >= 0 ? QString(fileSize, u'?') : QString();
-    return Join({UploadBodyBefore(), placeholder, UploadBodyAfter()});
-}
-
 QString LanInfoRequest(QStringView host, QStringView authorization)
 {
     return StatusPageRequest(u"GET /02_02_02_homenet.asp HTTP/1.1\r\n", u"/02_02_02_homenet.asp",
@@ -275,23 +268,20 @@ QString SetupIPAddressRequest(QStringView host, QStringView authorization, QStri
                            host, authorization, body);
 }
 
-QString UploadRequest(QStringView host, QStringView authorization, qint64 fileSize)
+QString UploadRequest(QStringView host, QStringView authorization, qint64 fileSize,
+                      qsizetype& fileOffset)
 {
-    // The file's question marks outweigh the rest by far: the request is built once, at its
-    // final size, around them, never as a body first and then a copy of it.
-    const qsizetype placeholder =
-        fileSize >= 0 && fileSize <= kMaxFirmwareBytes ? qsizetype(fileSize) : 0;
+    const bool withFile = fileSize >= 0 && fileSize <= kMaxFirmwareBytes;
     const QString before = UploadBodyBefore();
     const QString after = UploadBodyAfter();
     const Variable v(host, authorization, u"/03_02_firmware_b.asp", Join({before, after}),
-                     placeholder);
+                     withFile ? fileSize : 0);
     QString request = Join({u"POST /goform/formUpload HTTP/1.1\r\n", kAcceptWordSpaced, v.referer,
                             kLangEn, kMultipartType, kUaCpu, kEncoding, kUserAgent7, v.host,
                             v.length, kKeepAlive, kNoCache, v.auth, before});
-    request.reserve(request.size() + placeholder + after.size());
-    request.resize(request.size() + placeholder, u'?');
-    request += after;
-    return request;
+    // The image is never held as text: the session reads it into place as it sends.
+    fileOffset = withFile ? request.size() : -1;
+    return request + after;
 }
 
 QString SetupPasswordRequest(QStringView host, QStringView authorization, QStringView oldPassword,

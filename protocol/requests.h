@@ -34,8 +34,6 @@ QString EncodeFormValue(QStringView value);
 void DhcpRangeFor(QStringView ipAddress, QString& rangeStart, QString& rangeEnd);
 
 QString RepeaterBody(const RepeaterSettings& settings);
-// `fileSize` < 0: the firmware file could not be opened, so the body carries no file part.
-QString UploadBody(qint64 fileSize);
 
 QString LanInfoRequest(QStringView host, QStringView authorization);
 QString WanInfoRequest(QStringView host, QStringView authorization);
@@ -47,8 +45,11 @@ QString SetupIPAddressRequest(QStringView host, QStringView authorization, QStri
                               QStringView subnetMask, QStringView dhcp);
 // Far above any firmware image the device takes.
 inline constexpr qint64 kMaxFirmwareBytes = qint64(256) * 1024 * 1024;
-// Room for fileSize bytes of file; none when the size is negative or above kMaxFirmwareBytes.
-QString UploadRequest(QStringView host, QStringView authorization, qint64 fileSize);
+// The request without the file's fileSize bytes, which go in before the character at
+// fileOffset when it is sent. No file part (fileOffset -1) when the size is negative or above
+// kMaxFirmwareBytes.
+QString UploadRequest(QStringView host, QStringView authorization, qint64 fileSize,
+                      qsizetype& fileOffset);
 QString SetupPasswordRequest(QStringView host, QStringView authorization, QStringView oldPassword,
                              QStringView newPassword);
 QString RebootRequest(QStringView host, QStringView authorization);

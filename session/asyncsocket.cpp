@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <linux/sockios.h>
@@ -37,6 +38,7 @@ bool CAsyncTcpSocket::Create(const QString& localAddress, int& error)
         error = EINVAL;
         return false;
     }
+    ++m_connection;
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (m_fd < 0) {
         error = errno;
@@ -113,6 +115,46 @@ void CAsyncTcpSocket::Send(const QByteArray& bytes)
     FlushOutput();
 }
 
+void CAsyncTcpSocket::SendFrom(std::function<EChunk(QByteArray& chunk)> source, qint64 total)
+{
+    if (m_fd < 0 || m_connecting || !m_writeNotifier)
+        return;
+    m_source = std::move(source);
+    m_sourceLeft = qsizetype(total);
+    // After whatever Send queued before.
+    if (m_outOffset == m_out.size() && !NextChunk())
+        return;
+    FlushOutput();
+}
+
+bool CAsyncTcpSocket::NextChunk()
+{
+    if (!m_source)
+        return false;
+    m_outOffset = 0;
+    // The chunk goes into the output's own buffer, which it reuses.
+    switch (m_source(m_out)) {
+    case EChunk::Data:
+        m_sourceLeft = std::max<qsizetype>(m_sourceLeft - m_out.size(), 0);
+        return true;
+    case EChunk::End:
+        break;
+    case EChunk::Failed: {
+        Abort();
+        const quint64 connection = m_connection;
+        QTimer::singleShot(0, this, [this, connection] {
+            if (m_connection == connection && onSendFailed)
+                onSendFailed();
+        });
+        return false;
+    }
+    }
+    m_source = nullptr;
+    m_sourceLeft = 0;
+    m_out.clear();
+    return false;
+}
+
 qsizetype CAsyncTcpSocket::PendingBytes() const
 {
     if (m_fd < 0)
@@ -145,6 +187,8 @@ void CAsyncTcpSocket::Close()
     m_connecting = false;
     m_out.clear();
     m_outOffset = 0;
+    m_source = nullptr;
+    m_sourceLeft = 0;
 }
 
 void CAsyncTcpSocket::Abort()
@@ -172,6 +216,8 @@ void CAsyncTcpSocket::OnReadable()
     StopNotifiers();
     m_out.clear();
     m_outOffset = 0;
+    m_source = nullptr;
+    m_sourceLeft = 0;
     if (onClose)
         onClose(error);
 }
@@ -201,7 +247,7 @@ void CAsyncTcpSocket::FinishConnect(int error)
 
 void CAsyncTcpSocket::FlushOutput()
 {
-    while (m_outOffset < m_out.size()) {
+    while (m_outOffset < m_out.size() || NextChunk()) {
         const ssize_t sent = ::send(m_fd, m_out.constData() + m_outOffset,
                                     size_t(m_out.size() - m_outOffset), MSG_NOSIGNAL);
         if (sent > 0) {
@@ -215,8 +261,12 @@ void CAsyncTcpSocket::FlushOutput()
             return;
         }
         // Broken connection: the read side reports how it ended.
+        m_source = nullptr;
+        m_sourceLeft = 0;
         break;
     }
+    if (m_fd < 0)
+        return; // reset after a failed source
     m_out.clear();
     m_outOffset = 0;
     if (m_writeNotifier)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "session/requeststream.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -21,6 +23,8 @@ public:
     std::function<void(int error)> onConnect;
     std::function<void()> onReceive;
     std::function<void(int error)> onClose;
+    // A source given to SendFrom failed: the connection has been reset.
+    std::function<void()> onSendFailed;
 
     // A stream socket bound to the local address (empty: any). false with errno in error.
     bool Create(const QString& localAddress, int& error);
@@ -30,15 +34,21 @@ public:
     qsizetype Receive(char* buffer, qsizetype size);
     // Queues all the bytes; they go out as fast as the peer takes them.
     void Send(const QByteArray& bytes);
+    // Sends what `source` yields, `total` bytes in all, asking for each chunk only once the
+    // system has taken the one before, so no more than a chunk is held here. A source that
+    // fails resets the connection, so that nothing after it reaches the peer; onSendFailed
+    // follows from the event loop.
+    void SendFrom(std::function<EChunk(QByteArray& chunk)> source, qint64 total);
     QString PeerAddress() const;
     void Close();
     // Closes with a reset: whatever the kernel still holds for the peer is thrown away.
     void Abort();
 
     bool IsOpen() const { return m_fd >= 0; }
-    qsizetype UnsentBytes() const { return m_out.size() - m_outOffset; }
-    // Bytes sent but not yet taken by the peer: those still queued here and those the system
-    // holds unacknowledged. 0 once the peer has everything (or there is no connection).
+    qsizetype UnsentBytes() const { return m_out.size() - m_outOffset + m_sourceLeft; }
+    // Bytes sent but not yet taken by the peer: those still queued here or to come from the
+    // source, and those the system holds unacknowledged. 0 once the peer has everything (or
+    // there is no connection).
     qsizetype PendingBytes() const;
 
 private:
@@ -46,6 +56,8 @@ private:
     void OnWritable();
     void FinishConnect(int error);
     void FlushOutput();
+    // Takes the source's next chunk into the output; false when there is none to send.
+    bool NextChunk();
     void StopNotifiers();
 
     int m_fd = -1;
@@ -54,4 +66,8 @@ private:
     QSocketNotifier* m_writeNotifier = nullptr;
     QByteArray m_out;
     qsizetype m_outOffset = 0;
+    std::function<EChunk(QByteArray& chunk)> m_source;
+    qsizetype m_sourceLeft = 0;
+    // Tells a notification meant for an earlier connection from one for this one.
+    quint64 m_connection = 0;
 };

@@ -16,7 +16,9 @@ constexpr int kPasses = 2;
 constexpr int kFirstCandidate = 241;
 constexpr int kLastCandidate = 247;
 constexpr unsigned kDeleteSettleMs = 500;
+// The longest a new address is given to become usable; the kernel is asked this often.
 constexpr unsigned kAddSettleMs = 10000;
+constexpr unsigned kReadyPollMs = 50;
 
 quint32 WithLastOctet(quint32 address, int octet)
 {
@@ -256,7 +258,7 @@ CRoutePreparer::Candidate CRoutePreparer::TryCandidate(quint32 ifIndex,
         return Candidate::Failed;
     }
     G_dwNTEContext = context;
-    if (!Wait(kAddSettleMs))
+    if (!WaitUntilReady(ifIndex, candidate))
         return Candidate::Failed;
     return Candidate::Ours;
 }
@@ -280,6 +282,25 @@ bool CRoutePreparer::RefusesTemporaryAddress(quint32 device, quint32 mask)
     Log(u"No temporary address for %1 / %2: %3"_qs.arg(AddressToText(device), AddressToText(mask),
                                                        why));
     return true;
+}
+
+// Windows needs seconds before a new address can be used, hence the fixed settle time there.
+// Linux has no duplicate detection for IPv4 (the probe above did that): the address serves as
+// soon as the kernel lists it, so the wait ends then. The bound stays for a kernel that never
+// does.
+bool CRoutePreparer::WaitUntilReady(quint32 ifIndex, quint32 address)
+{
+    for (unsigned waited = 0; !m_net.AddressReady(ifIndex, address); waited += kReadyPollMs) {
+        if (waited >= kAddSettleMs) {
+            Log(u"%1 not ready after %2 ms: %3"_qs.arg(AddressToText(address))
+                    .arg(kAddSettleMs)
+                    .arg(m_net.LastError()));
+            break;
+        }
+        if (!Wait(qMin(kReadyPollMs, kAddSettleMs - waited)))
+            return false;
+    }
+    return !m_stopped;
 }
 
 QList<SNetAdapter> ScanOrder(const QList<SNetAdapter>& adapters, quint32 preferredIfIndex)

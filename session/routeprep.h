@@ -59,6 +59,8 @@ private:
     QString Prepare(const QString& deviceAddress, const QString& deviceMask);
     Candidate TryCandidate(quint32 ifIndex, const QByteArray& hardware, quint32 candidate,
                            quint32 mask, quint32 device);
+    // Until the address just added is usable, at most the settle time; false when interrupted.
+    bool WaitUntilReady(quint32 ifIndex, quint32 address);
     bool Wait(unsigned ms);
     void Log(const QString& line);
     // Logs why, when no temporary address may be made for the device.

@@ -19,6 +19,10 @@ struct _STRU_WEB_DATA {
     std::uint32_t dwTimeout = 0;
     // A file spliced into the request at send time (firmware upload); empty otherwise.
     QString strFileName;
+    // Its bytes go in before this character of the request, as many as it had when the
+    // request was built; -1: the request carries none.
+    qsizetype nFileOffset = -1;
+    qint64 nFileSize = -1;
     // The console that queued it: its answer is meant for that console and its device only.
     std::uint32_t dwConsole = 0;
 };

@@ -11,12 +11,9 @@
 #include "session/shutdownsignals.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QMetaMethod>
 
 #include <algorithm>
-#include <cstring>
 
 QList<_STRU_WEB_DATA> G_mWebQueue;
 QList<_STRU_WEB_DATA> G_mWebDone;
@@ -97,6 +94,7 @@ CWEBManager::CWEBManager(QObject* owner, std::shared_ptr<INetConfig> net)
     m_socket->onConnect = [this](int error) { OnConnect(error); };
     m_socket->onReceive = [this] { OnReceive(); };
     m_socket->onClose = [this](int error) { OnClose(error); };
+    m_socket->onSendFailed = [this] { OnSendFailed(); };
     G_mstrLocalIP.clear();
     if (const QString problem = m_net->StartupProblem(); !problem.isEmpty())
         WriteLog(ToAnsi(u"Network configuration: %1"_qs.arg(problem)));
@@ -117,7 +115,8 @@ void CWEBManager::SetResponseLimitForTest(qsizetype characters)
 }
 
 void CWEBManager::AddCommand(const QString& strID, const QString& strData, const QString& strAPIP,
-                             const QString& strAPSubnet, const QString& strFileName)
+                             const QString& strAPSubnet, const QString& strFileName,
+                             qsizetype nFileOffset, qint64 nFileSize)
 {
     WriteLog(ToAnsi(u"strID=%1 strAPIP=%2 strAPSubnet=%3"_qs.arg(strID, strAPIP, strAPSubnet))
                  .left(kAddCommandLogBytes));
@@ -127,6 +126,8 @@ void CWEBManager::AddCommand(const QString& strID, const QString& strData, const
     record.strAPSubnet = strAPSubnet;
     record.strData = strData;
     record.strFileName = strFileName;
+    record.nFileOffset = nFileOffset;
+    record.nFileSize = nFileSize;
     record.dwConsole = m_console;
     record.dwStartTick = 0;
     // Only a command that opens a burst prepares the route; the ones behind it reuse it.
@@ -258,44 +259,59 @@ bool CWEBManager::ConnectDevice(const QString& address)
 void CWEBManager::SendRequest(_STRU_WEB_DATA& record)
 {
     const bool upload = !record.strFileName.isEmpty();
-    // Where the file goes, found in the text before the text becomes bytes.
-    qsizetype offset = -1;
-    if (upload) {
-        if (const qsizetype placeholder = record.strData.indexOf(u"?????"); placeholder >= 0)
-            offset = ToAnsi(QStringView(record.strData).left(placeholder)).size();
-    }
-    // An upload's text is twice its image: it becomes the bytes rather than stay beside them.
-    QByteArray bytes = MoveToAnsi(std::move(record.strData));
-    // The byte count is fixed here, before any file is spliced in.
-    if (const qsizetype zero = bytes.indexOf('\0'); zero >= 0)
-        bytes.truncate(zero);
-
     if (upload) {
         WriteLog("HTML Upload...");
-        if (offset >= 0) {
-            // As long as the image: eight at a time.
-            const char* text = bytes.constData();
-            qsizetype run = 0;
-            while (offset + run + 8 <= bytes.size() &&
-                   std::memcmp(text + offset + run, "????????", 8) == 0)
-                run += 8;
-            while (offset + run < bytes.size() && text[offset + run] == '?')
-                ++run;
-            QFile file(record.strFileName);
-            // Replaced by a pipe since Apply, it would block the program at open.
-            if (run > 0 && QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly)) {
-                // Never more than the placeholder holds: the file may have grown since the
-                // request was built. A file that shrank leaves question marks behind. Read in
-                // place: a second copy of an image would double what the upload holds.
-                file.read(bytes.data() + offset, run);
-            }
+        if (record.nFileOffset >= 0) {
+            SendUpload(record);
+            return;
         }
-    } else {
-        WriteLog(bytes);
     }
+    QByteArray bytes = MoveToAnsi(std::move(record.strData));
+    // The byte count is fixed here.
+    if (const qsizetype zero = bytes.indexOf('\0'); zero >= 0)
+        bytes.truncate(zero);
+    if (!upload)
+        WriteLog(bytes);
     m_socket->Send(bytes);
     m_pendingBytes = m_socket->PendingBytes();
     m_lastLookTick = StartTick();
+}
+
+void CWEBManager::SendUpload(_STRU_WEB_DATA& record)
+{
+    auto stream = std::make_shared<CRequestStream>(record.strData, record.nFileOffset,
+                                                   record.strFileName, record.nFileSize);
+    record.strData.clear();
+    // Checked before anything goes out: a file that is gone or of another size since Apply
+    // would reach the device as a broken image.
+    if (!stream->Open()) {
+        WriteLog(ToAnsi(u"HTML Upload failed: %1"_qs.arg(stream->Failure())));
+        m_socket->Abort();
+        m_nConnectState = 0;
+        record.dwResult = kWebClosedWithError;
+        return;
+    }
+    m_socket->SendFrom(
+        [stream](QByteArray& chunk) {
+            const EChunk next = stream->Next(chunk);
+            if (next == EChunk::Failed)
+                WriteLog(ToAnsi(u"HTML Upload failed: %1"_qs.arg(stream->Failure())));
+            return next;
+        },
+        stream->Size());
+    m_pendingBytes = m_socket->PendingBytes();
+    m_lastLookTick = StartTick();
+}
+
+void CWEBManager::OnSendFailed()
+{
+    // The connection is reset already. Whatever the device said before is no answer to the
+    // whole image, least of all an acceptance.
+    if (!G_mWebQueue.isEmpty() && IsAwaitingAnswer(G_mWebQueue.first().dwResult)) {
+        G_mWebQueue.first().dwResult = kWebClosedWithError;
+        G_mWebQueue.first().strData.clear();
+    }
+    m_nConnectState = 0;
 }
 
 std::uint32_t CWEBManager::RequestProgress(std::uint32_t now)

@@ -30,8 +30,10 @@ public:
     CWEBManager(QObject* owner, std::shared_ptr<INetConfig> net);
     ~CWEBManager() override;
 
+    // An upload's request leaves out the file: its nFileSize bytes go in at nFileOffset.
     void AddCommand(const QString& strID, const QString& strData, const QString& strAPIP,
-                    const QString& strAPSubnet, const QString& strFileName = QString());
+                    const QString& strAPSubnet, const QString& strFileName = QString(),
+                    qsizetype nFileOffset = -1, qint64 nFileSize = -1);
     // Oldest finished command of that console: its keyword, result code and response; empty
     // when none.
     QString TakeResult(std::uint32_t console, qint32& dwResult, QString& strData);
@@ -77,6 +79,9 @@ private:
     void OnClose(int error);
     // Uses up the record's request text.
     void SendRequest(_STRU_WEB_DATA& record);
+    // The file goes from the disk to the socket a chunk at a time.
+    void SendUpload(_STRU_WEB_DATA& record);
+    void OnSendFailed();
     // When the device has taken more of the request since the last look: the tick its answer's
     // time counts from (this look while bytes remain, the previous one once all are gone).
     // 0 when nothing moved.

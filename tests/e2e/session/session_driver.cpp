@@ -53,18 +53,25 @@ QString GetRequest(const QString& path, const QString& ip, const QString& auth)
     return u"GET %1 HTTP/1.1\r\nAccept: */*\r\n"_qs.arg(path) + Headers(ip, auth);
 }
 
-QString UploadRequest(const QString& file, const QString& ip, const QString& auth)
+// Without the file, which goes in at fileOffset.
+QString UploadRequest(qint64 fileSize, const QString& ip, const QString& auth,
+                      qsizetype& fileOffset)
 {
     const QString boundary = u"---------------------------7d9222c1903be"_qs;
-    QString body = u"--"_qs + boundary + u"\r\n"_qs +
-                   u"Content-Disposition: form-data; name=\"binary\"; filename=\"c:\\1.bin\"\r\n"_qs +
-                   u"Content-Type: text/plain\r\n\r\n"_qs;
-    body += QString(QFileInfo(file).size(), u'?');
-    body += u"\r\n--"_qs + boundary + u"\r\nContent-Disposition: form-data; "_qs +
-            u"name=\"submit-url\"\r\n\r\n03_02_firmware_b.asp\r\n--"_qs + boundary + u"--\r\n"_qs;
-    return u"POST /goform/formUpload HTTP/1.1\r\nContent-Type: multipart/form-data; "_qs +
-           u"boundary=%1\r\ncontent-Length: %2\r\n"_qs.arg(boundary).arg(body.size()) +
-           Headers(ip, auth) + body;
+    const QString before =
+        u"--"_qs + boundary + u"\r\n"_qs +
+        u"Content-Disposition: form-data; name=\"binary\"; filename=\"c:\\1.bin\"\r\n"_qs +
+        u"Content-Type: text/plain\r\n\r\n"_qs;
+    const QString after = u"\r\n--"_qs + boundary + u"\r\nContent-Disposition: form-data; "_qs +
+                          u"name=\"submit-url\"\r\n\r\n03_02_firmware_b.asp\r\n--"_qs + boundary +
+                          u"--\r\n"_qs;
+    const QString head =
+        u"POST /goform/formUpload HTTP/1.1\r\nContent-Type: multipart/form-data; "_qs +
+        u"boundary=%1\r\ncontent-Length: %2\r\n"_qs.arg(boundary).arg(before.size() + fileSize +
+                                                                      after.size()) +
+        Headers(ip, auth) + before;
+    fileOffset = head.size();
+    return head + after;
 }
 
 } // namespace
@@ -135,8 +142,12 @@ int main(int argc, char* argv[])
         web->AddCommand(u"GET"_qs, requests.last(), ip, mask);
     }
     if (!upload.isEmpty()) {
-        requests << UploadRequest(upload, ip, auth);
-        web->AddCommand(u"UPLOAD"_qs, requests.last(), ip, mask, upload);
+        const qint64 size = QFileInfo(upload).size();
+        qsizetype fileOffset = -1;
+        const QString request = UploadRequest(size, ip, auth, fileOffset);
+        web->AddCommand(u"UPLOAD"_qs, request, ip, mask, upload, fileOffset, size);
+        // For the check: a question mark where each byte of the file goes.
+        requests << request.left(fileOffset) + QString(size, u'?') + request.mid(fileOffset);
     }
     if (!outDir.isEmpty()) {
         QDir().mkpath(outDir);

@@ -15,6 +15,8 @@ namespace
 
 struct Queued {
     QString strID, strData, strAPIP, strAPSubnet, strFileName;
+    qsizetype fileOffset = -1;
+    qint64 fileSize = -1;
 };
 
 class FakeHost : public CCommandHost
@@ -111,7 +113,7 @@ private slots:
     void repeaterBodies_data();
     void repeaterBodies();
     void repeaterLengthCountsCodePageBytes();
-    void uploadCarriesOneQuestionMarkPerFileByte();
+    void uploadLeavesRoomForEveryFileByte();
     void uploadOfUnreadableFile();
     void uploadNeverSizedByAHugeFile();
     void formValueEncoding();
@@ -131,8 +133,9 @@ void TestRequests::init()
     m_queued.clear();
     SetCommandHost(&m_host);
     SetAddCommandForTest([this](const QString& id, const QString& data, const QString& ip,
-                                const QString& subnet, const QString& file) {
-        m_queued.append({id, data, ip, subnet, file});
+                                const QString& subnet, const QString& file, qsizetype offset,
+                                qint64 size) {
+        m_queued.append({id, data, ip, subnet, file, offset, size});
     });
 }
 
@@ -340,7 +343,7 @@ void TestRequests::repeaterLengthCountsCodePageBytes()
     QCOMPARE(Only(u"REPEATER"_qs), RepeaterHeaders(290) + body + "\r\n");
 }
 
-void TestRequests::uploadCarriesOneQuestionMarkPerFileByte()
+void TestRequests::uploadLeavesRoomForEveryFileByte()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"my firmware.img"_qs);
@@ -354,7 +357,6 @@ void TestRequests::uploadCarriesOneQuestionMarkPerFileByte()
         "-----------------------------7d9222c1903be\r\n"
         "Content-Disposition: form-data; name=\"binary\"; filename=\"c:\\1.bin\"\r\n"
         "Content-Type: text/plain\r\n\r\n"
-        "????????"
         "\r\n-----------------------------7d9222c1903be\r\n"
         "Content-Disposition: form-data; name=\"submit-url\"\r\n\r\n03_02_firmware_b.asp"
         "\r\n-----------------------------7d9222c1903be\r\n"
@@ -381,11 +383,13 @@ void TestRequests::uploadCarriesOneQuestionMarkPerFileByte()
         "Cache-Control: no-cache\r\n"
         "Authorization: Basic YWRtaW46cGFzcw==\r\n\r\n" +
         body;
-    QCOMPARE(body.size(), 633);
+    // The length counts the file's eight bytes, which go in after the part's header.
+    QCOMPARE(body.size(), 633 - 8);
     QCOMPARE(Only(u"UPLOAD"_qs), expected);
     QCOMPARE(m_queued.first().strFileName, path);
-    // The question marks are the first run of five: that is where the file goes at send time.
-    QCOMPARE(expected.indexOf("?????"), expected.indexOf("????????"));
+    QCOMPARE(m_queued.first().fileSize, 8);
+    QCOMPARE(m_queued.first().fileOffset,
+             expected.indexOf("Content-Type: text/plain\r\n\r\n") + 28);
 }
 
 void TestRequests::uploadOfUnreadableFile()
@@ -399,16 +403,23 @@ void TestRequests::uploadOfUnreadableFile()
         QVERIFY(request.contains("Content-Type: text/plain\r\n\r\n\r\n---"));
         QVERIFY(!request.contains('?'));
         QCOMPARE(m_queued.first().strFileName, path);
+        QCOMPARE(m_queued.first().fileOffset, -1);
     }
 }
 
 void TestRequests::uploadNeverSizedByAHugeFile()
 {
-    // The size is the file's, so nothing is reserved for it before it is known to be sane.
+    // A size no image has gets no file part, and the length does not count it.
+    qsizetype offset = 0;
     for (const qint64 size :
-         {kMaxFirmwareBytes + 1, qint64(1) << 40, std::numeric_limits<qint64>::max()})
-        QVERIFY(!UploadRequest(u"192.168.77.10", u"YWRtaW46cGFzcw==", size).contains(u'?'));
-    QCOMPARE(UploadRequest(u"192.168.77.10", u"YWRtaW46cGFzcw==", 3).count(u'?'), 3);
+         {kMaxFirmwareBytes + 1, qint64(1) << 40, std::numeric_limits<qint64>::max()}) {
+        QVERIFY(UploadRequest(u"192.168.77.10", u"YWRtaW46cGFzcw==", size, offset)
+                    .contains(u"content-Length: 625\r\n"));
+        QCOMPARE(offset, -1);
+    }
+    QVERIFY(UploadRequest(u"192.168.77.10", u"YWRtaW46cGFzcw==", 3, offset)
+                .contains(u"content-Length: 628\r\n"));
+    QVERIFY(offset > 0);
 }
 
 void TestRequests::formValueEncoding()

@@ -37,6 +37,8 @@ public:
     // Who answers an ARP request: (target, source); the default answers nothing.
     std::function<bool(quint32 ifIndex, quint32 target, quint32 source)> arpAnswers;
     bool ownerFails = false;
+    // Answers "not ready" this many times for an added address before it is ready; -1: never.
+    int notReadyAnswers = 0;
 
     // What happened.
     std::map<quint32, SAdded> live;
@@ -92,6 +94,20 @@ public:
         return true;
     }
 
+    bool AddressReady(quint32 ifIndex, quint32 address) override
+    {
+        Note(u"ready %1 if%2"_qs.arg(AddressToText(address)).arg(ifIndex));
+        std::unique_lock lock(m_mutex);
+        // A held preparation stands for a slow one: it ends when released or interrupted.
+        m_waitChange.wait(lock, [this] { return !m_holdWaits || interrupted; });
+        if (notReadyAnswers != 0) {
+            if (notReadyAnswers > 0)
+                --notReadyAnswers;
+            return Failed(u"tentative"_qs);
+        }
+        return true;
+    }
+
     bool ArpRequest(quint32 ifIndex, quint32 target, quint32 source, QByteArray& hw) override
     {
         Note(u"arp %1 from %2 if%3"_qs.arg(AddressToText(target),
@@ -128,10 +144,7 @@ public:
     bool Wait(unsigned ms) override
     {
         Note(u"wait %1"_qs.arg(ms));
-        std::unique_lock lock(m_mutex);
-        // A held settle wait stands for a slow preparation: it ends when released or
-        // interrupted.
-        m_waitChange.wait(lock, [this, ms] { return !m_holdWaits || ms < 10000 || interrupted; });
+        std::lock_guard lock(m_mutex);
         if (interrupted)
             return false;
         waited += ms;

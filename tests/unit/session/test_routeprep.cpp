@@ -66,7 +66,8 @@ private slots:
     void scanWithoutAnswerRemovesTheAddress();
     void passesAreLimitedToTwo();
     void unreadableAdapterListIsError();
-    void interruptedWaitEndsAtOnce();
+    void settleWaitEndsWhenTheAddressIsReady_data();
+    void settleWaitEndsWhenTheAddressIsReady();
     void scanOrder_data();
     void scanOrder();
     void laptopAsksTheAdapterThatHeardTheDevice_data();
@@ -246,12 +247,13 @@ void TestRoutePrep::narrowerSubnetAddsTheFirstCandidate()
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
     QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs),
              u"192.168.77.241"_qs);
-    QCOMPARE(m_net->Journal(),
-             (QStringList{u"route 192.168.77.10"_qs, u"adapters"_qs, u"adapters"_qs,
-                          u"owner 192.168.77.241 if2"_qs,
-                          u"add 192.168.77.241/255.255.255.0 if2"_qs, u"wait 10000"_qs,
-                          u"flush if2"_qs, u"arp 192.168.77.10 from 192.168.77.241 if2"_qs,
-                          u"flush if2"_qs, u"arp 192.168.77.10 from 192.168.77.241 if2"_qs}));
+    QCOMPARE(
+        m_net->Journal(),
+        (QStringList{u"route 192.168.77.10"_qs, u"adapters"_qs, u"adapters"_qs,
+                     u"owner 192.168.77.241 if2"_qs, u"add 192.168.77.241/255.255.255.0 if2"_qs,
+                     u"ready 192.168.77.241 if2"_qs, u"flush if2"_qs,
+                     u"arp 192.168.77.10 from 192.168.77.241 if2"_qs, u"flush if2"_qs,
+                     u"arp 192.168.77.10 from 192.168.77.241 if2"_qs}));
     QVERIFY(G_dwNTEContext != 0);
     QCOMPARE(m_net->live.size(), size_t(1));
     QCOMPARE(m_net->lastDevice, kDevice);
@@ -268,9 +270,9 @@ void TestRoutePrep::candidateOfAnotherHostIsSkipped()
     const auto at = journal.indexOf(u"owner 192.168.77.241 if2"_qs);
     QVERIFY(at > 0);
     // Found taken before it was added: the other host never sees our claim.
-    QCOMPARE(journal.mid(at + 1, 3),
-             (QStringList{u"owner 192.168.77.242 if2"_qs,
-                          u"add 192.168.77.242/255.255.255.0 if2"_qs, u"wait 10000"_qs}));
+    QCOMPARE(journal.mid(at + 1, 3), (QStringList{u"owner 192.168.77.242 if2"_qs,
+                                                  u"add 192.168.77.242/255.255.255.0 if2"_qs,
+                                                  u"ready 192.168.77.242 if2"_qs}));
     QVERIFY(journal.filter(u"192.168.77.241/"_qs).isEmpty());
     QCOMPARE(m_net->live.size(), size_t(1));
     QCOMPARE(m_net->live.begin()->second.address, Ip("192.168.77.242"));
@@ -423,15 +425,34 @@ void TestRoutePrep::unreadableAdapterListIsError()
     QVERIFY(m_net->Journal().filter(u"add "_qs).isEmpty());
 }
 
-void TestRoutePrep::interruptedWaitEndsAtOnce()
+void TestRoutePrep::settleWaitEndsWhenTheAddressIsReady_data()
 {
+    QTest::addColumn<int>("notReady");
+    QTest::addColumn<bool>("interrupted");
+    QTest::addColumn<unsigned>("waited");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("ready at once") << 0 << false << 0u << u"192.168.77.241"_qs;
+    QTest::newRow("ready after three looks") << 3 << false << 150u << u"192.168.77.241"_qs;
+    // As long as ever, then on as before: the ARP steps decide.
+    QTest::newRow("never ready") << -1 << false << 10000u << u"192.168.77.241"_qs;
+    QTest::newRow("interrupted") << -1 << true << 0u << u"ERROR"_qs;
+}
+
+void TestRoutePrep::settleWaitEndsWhenTheAddressIsReady()
+{
+    QFETCH(int, notReady);
+    QFETCH(bool, interrupted);
+    QFETCH(unsigned, waited);
+    QFETCH(QString, result);
     NarrowerSubnet::Set(*m_net);
-    m_net->interrupted = true;
-    CRoutePreparer preparer(*m_net, m_adapter, nullptr);
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"ERROR"_qs);
+    m_net->notReadyAnswers = notReady;
+    m_net->interrupted = interrupted;
+    CRoutePreparer preparer(*m_net, m_adapter, [this](const QByteArray& l) { m_log << l; });
+    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), result);
+    QCOMPARE(m_net->waited, waited);
+    QCOMPARE(preparer.Stopped(), interrupted);
     QCOMPARE(m_net->Journal().filter(u"add "_qs).size(), 1);
-    QCOMPARE(m_net->Journal().last(), u"wait 10000"_qs);
-    QVERIFY(preparer.Stopped());
+    QCOMPARE(Logged("not ready after 10000 ms: tentative"), notReady < 0 && !interrupted);
 }
 
 namespace
@@ -521,7 +542,7 @@ void TestRoutePrep::laptopAsksTheAdapterThatHeardTheDevice()
     QCOMPARE(m_net->Journal().filter(u"add "_qs),
              QStringList{u"add 192.168.77.241/255.255.255.0 if40"_qs});
     QCOMPARE(m_net->Journal().filter(u"owner "_qs).size(), 1);
-    QCOMPARE(m_net->waited, 10000u);
+    QCOMPARE(m_net->Journal().filter(u"ready "_qs).size(), 1);
 }
 
 void TestRoutePrep::malformedDeviceAddressIsError_data()

@@ -132,6 +132,25 @@ private:
     QTcpServer m_server;
 };
 
+// An upload as the builder queues it: the text around the file, which is `size` bytes at
+// Apply. The request's size on the wire.
+qsizetype QueueUpload(CWEBManager& web, const QString& path, qint64 size,
+                      const QString& before = u"--b\r\n"_qs)
+{
+    const QString after = u"\r\n--b--\r\n"_qs;
+    const QString head = u"POST /goform/formUpload HTTP/1.1\r\nContent-Length: %1\r\n\r\n"_qs.arg(
+        before.size() + size + after.size());
+    web.AddCommand(u"UPLOAD"_qs, head + before + after, kDevice, kSubnet, path,
+                   head.size() + before.size(), size);
+    return head.size() + before.size() + size + after.size();
+}
+
+bool WriteFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
 qint32 HeadState()
 {
     return G_mWebQueue.isEmpty() ? -1 : G_mWebQueue.first().dwResult;
@@ -173,9 +192,10 @@ private slots:
     void lateNotificationsLeaveTheNextCommandAlone();
     void blockTextEndsAtAZeroByte();
     void endlessResponseIsCut();
-    void uploadSplicesTheFile_data();
-    void uploadSplicesTheFile();
+    void uploadStreamsTheFile_data();
+    void uploadStreamsTheFile();
     void largeUploadArrivesWhole();
+    void fileShrinkingOnTheWayResetsTheUpload();
     void uploadLivesWhileItIsSent();
     void answerTimeCountsFromTheLastByte();
 
@@ -194,11 +214,13 @@ private:
     // Pumps (800 ms of fake time per tick) until the condition holds.
     bool PumpUntil(const std::function<bool()>& condition, int maxTicks = 40);
     void SlowPreparation();
-    // Queues a 2 MiB upload to the device and pumps until it is being sent; the request's
-    // size in bytes, -1 on failure.
-    qsizetype StartSlowUpload(CSlowDevice& device);
+    // Queues an upload to the device and pumps until it is being sent; the request's size in
+    // bytes, -1 on failure.
+    qsizetype StartSlowUpload(CSlowDevice& device, QString* filePath = nullptr,
+                              qsizetype size = qsizetype(2) * 1024 * 1024);
 
     std::shared_ptr<CFakeNetConfig> m_net;
+    QTemporaryDir m_files;
     CWEBManager* m_web = nullptr;
     std::uint32_t m_tick = 0;
 };
@@ -252,7 +274,7 @@ bool TestWebManager::PumpUntil(const std::function<bool()>& condition, int maxTi
 }
 
 // The adapter's address lies outside the device's narrower subnet, so a temporary address is
-// added and the preparation sits in its 10 s settle wait until released.
+// added and the preparation waits for it to become ready until released.
 void TestWebManager::SlowPreparation()
 {
     m_net->adapters.first().addresses = {
@@ -628,61 +650,58 @@ void TestWebManager::endlessResponseIsCut()
     QTRY_VERIFY(closedByUs);
 }
 
-void TestWebManager::uploadSplicesTheFile_data()
+void TestWebManager::uploadStreamsTheFile_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<int>("placeholder");
-    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<int>("sizeAtApply");
     QTest::addColumn<QString>("before");
     QTest::addColumn<QByteArray>("beforeSent");
     const QByteArray binary("\x00\x01\xff\x80?\r\n", 7);
     const QString part = u"--b\r\n"_qs;
-    QTest::newRow("exact, zero bytes included")
-        << binary << 7 << binary << part << QByteArray("--b\r\n");
-    QTest::newRow("file grew since")
-        << QByteArray("0123456789") << 6 << QByteArray("012345") << part << QByteArray("--b\r\n");
-    QTest::newRow("file shrank since")
-        << QByteArray("abcdef") << 9 << QByteArray("abcdef???") << part << QByteArray("--b\r\n");
-    QTest::newRow("file gone") << QByteArray() << 6 << QByteArray("??????") << part
-                               << QByteArray("--b\r\n");
+    QTest::newRow("zero bytes included") << binary << true << 7 << part << QByteArray("--b\r\n");
+    QTest::newRow("empty file") << QByteArray() << true << 0 << part << QByteArray("--b\r\n");
     // Text before the file that only the code page holds: one byte a character all the same.
     QTest::newRow("code page text before the file")
-        << binary << 7 << binary << u"--\u00fc\u20ac\r\n"_qs << QByteArray("--\xfc\x80\r\n");
+        << binary << true << 7 << u"--\u00fc\u20ac\r\n"_qs << QByteArray("--\xfc\x80\r\n");
+    // Not the image the user applied: nothing of it goes out.
+    QTest::newRow("shrank since Apply")
+        << QByteArray("abcdef") << true << 9 << part << QByteArray();
 }
 
-void TestWebManager::uploadSplicesTheFile()
+void TestWebManager::uploadStreamsTheFile()
 {
     QFETCH(QByteArray, content);
-    QFETCH(int, placeholder);
-    QFETCH(QByteArray, sent);
+    QFETCH(bool, exists);
+    QFETCH(int, sizeAtApply);
     QFETCH(QString, before);
     QFETCH(QByteArray, beforeSent);
     QTemporaryDir dir;
     const QString path = dir.filePath(u"fw.bin"_qs);
-    if (!content.isEmpty()) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
+    QVERIFY(!exists || WriteFile(path, content));
     CDevice device;
     QVERIFY(device.Listen());
     device.answer = [](QTcpSocket* socket) {
         socket->write("HTTP/1.1 200 OK\r\n\r\n");
         socket->disconnectFromHost();
     };
-    const QString head = u"POST /goform/formUpload HTTP/1.1\r\nContent-Length: %1\r\n\r\n"_qs;
-    const QString body = before + QString(placeholder, u'?') + u"\r\n--b--\r\n"_qs;
-    // Handed over as the console does, so that nothing else shares the text.
-    m_web->AddCommand(u"UPLOAD"_qs, head.arg(body.size()) + body, kDevice, kSubnet, path);
+    QueueUpload(*m_web, path, sizeAtApply, before);
     QVERIFY(PumpUntil([] { return !G_mWebDone.isEmpty(); }));
-    QCOMPARE(G_mWebDone.first().dwResult, 4);
-    QCOMPARE(device.requests.size(), 1);
-    const QByteArray expected =
-        head.arg(body.size()).toLatin1() + beforeSent + sent + "\r\n--b--\r\n";
-    QCOMPARE(device.requests.first(), expected);
     const QByteArray log = ReadLog();
     QVERIFY(log.contains("HTML Upload..."));
     QVERIFY(!log.contains("formUpload"));
+    if (beforeSent.isEmpty()) {
+        QCOMPARE(G_mWebDone.first().dwResult, 6);
+        QCOMPARE(G_mWebDone.first().strData, QString());
+        QVERIFY(device.requests.isEmpty() || device.requests.first().isEmpty());
+        QVERIFY(log.contains("HTML Upload failed: "));
+        return;
+    }
+    QCOMPARE(G_mWebDone.first().dwResult, 4);
+    QCOMPARE(device.requests.size(), 1);
+    const QByteArray head = "POST /goform/formUpload HTTP/1.1\r\nContent-Length: " +
+                            QByteArray::number(beforeSent.size() + sizeAtApply + 9) + "\r\n\r\n";
+    QCOMPARE(device.requests.first(), head + beforeSent + content + "\r\n--b--\r\n");
 }
 
 void TestWebManager::largeUploadArrivesWhole()
@@ -693,28 +712,49 @@ void TestWebManager::largeUploadArrivesWhole()
         content[i] = char((i * 7919) >> 3);
     QTemporaryDir dir;
     const QString path = dir.filePath(u"big.bin"_qs);
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(content), size);
-    }
+    QVERIFY(WriteFile(path, content));
     CDevice device;
     QVERIFY(device.Listen());
     device.answer = [](QTcpSocket* socket) {
         socket->write("HTTP/1.1 200 OK\r\n\r\n");
         socket->disconnectFromHost();
     };
-    const QString body = u"--b\r\n"_qs + QString(size, u'?') + u"\r\n--b--\r\n"_qs;
-    const QString request =
-        u"POST /goform/formUpload HTTP/1.1\r\nContent-Length: %1\r\n\r\n"_qs.arg(body.size()) + body;
-    m_web->AddCommand(u"UPLOAD"_qs, request, kDevice, kSubnet, path);
+    const qsizetype total = QueueUpload(*m_web, path, size);
     QVERIFY(PumpUntil([] { return !G_mWebDone.isEmpty(); }, 200));
     QCOMPARE(G_mWebDone.first().dwResult, 4);
     const QByteArray& received = device.requests.first();
     const qsizetype at = received.indexOf("--b\r\n") + 5;
-    QCOMPARE(received.size(), request.size());
+    QCOMPARE(received.size(), total);
     QCOMPARE(QCryptographicHash::hash(received.mid(at, size), QCryptographicHash::Sha256),
              QCryptographicHash::hash(content, QCryptographicHash::Sha256));
+}
+
+// The device must never take the beginning of one image and the end of another for an upload.
+void TestWebManager::fileShrinkingOnTheWayResetsTheUpload()
+{
+    CSlowDevice device;
+    QString path;
+    // More than the system's send buffers hold, so that most of it is still to be read.
+    constexpr qsizetype kShrunk = qsizetype(6) * 1024 * 1024 + 100;
+    const qsizetype total = StartSlowUpload(device, &path, qsizetype(8) * 1024 * 1024);
+    QVERIFY(total > 0);
+    device.Take(64 * 1024);
+    QVERIFY(QFile::resize(path, kShrunk));
+    // Reading on, the device makes room for the chunk past the file's new end.
+    while (HeadState() == 2 && device.socket->state() == QAbstractSocket::ConnectedState &&
+           device.received < total)
+        device.Take(512 * 1024);
+    QTRY_COMPARE(HeadState(), 6);
+    QVERIFY(device.received < kShrunk + 200);
+    QTRY_VERIFY(device.socket->state() != QAbstractSocket::ConnectedState);
+    QVERIFY(ReadLog().contains("HTML Upload failed: " + QFile::encodeName(path) +
+                               " has 6291556 bytes now, 8388608 at Apply"));
+    Tick();
+    qint32 result = 0;
+    QString data = u"untouched"_qs;
+    QCOMPARE(m_web->TakeResult(0, result, data), u"UPLOAD"_qs);
+    QCOMPARE(result, 6);
+    QCOMPARE(data, QString());
 }
 
 // An upload to one device is on the wire when the user connects to another: the upload, its
@@ -786,27 +826,23 @@ void TestWebManager::newConsolesFirstCommandPreparesItsOwnRoute()
     QCOMPARE(m_net->Journal().filter(u"route "_qs).size(), 2);
 }
 
-qsizetype TestWebManager::StartSlowUpload(CSlowDevice& device)
+qsizetype TestWebManager::StartSlowUpload(CSlowDevice& device, QString* filePath, qsizetype size)
 {
-    const qsizetype size = qsizetype(2) * 1024 * 1024;
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"fw.bin"_qs);
+    const QString path = m_files.filePath(u"fw.bin"_qs);
     {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
             return -1;
     }
+    if (filePath)
+        *filePath = path;
     if (!device.Listen())
         return -1;
-    const QString body = u"--b\r\n"_qs + QString(size, u'?') + u"\r\n--b--\r\n"_qs;
-    const QString request =
-        u"POST /goform/formUpload HTTP/1.1\r\nContent-Length: %1\r\n\r\n"_qs.arg(body.size()) +
-        body;
-    m_web->AddCommand(u"UPLOAD"_qs, request, kDevice, kSubnet, path);
-    // The file is read at send time, which the wait for the sending state includes.
+    const qsizetype total = QueueUpload(*m_web, path, size);
+    // The file is read as it is sent, from the tick that enters the sending state.
     if (!PumpUntil([] { return HeadState() == 2 && G_mWebQueue.first().dwStartTick != 0; }))
         return -1;
-    return request.size();
+    return total;
 }
 
 void TestWebManager::uploadLivesWhileItIsSent()

@@ -41,6 +41,7 @@ void TestFrame::frameShapeAndObjects()
     QCOMPARE(frame.size(), QSize(700, 500));
     QVERIFY(frame.windowFlags() & Qt::FramelessWindowHint);
     QCOMPARE(frame.windowTitle(), u"Kelda Support Utility"_qs);
+    QTRY_VERIFY(!frame.windowIcon().isNull());
     QCOMPARE(G_pMainDlg, &frame);
     QVERIFY(G_pUDPManager && G_pWEBManager);
     QVERIFY(frame.Timers()->IsRunning(9997));

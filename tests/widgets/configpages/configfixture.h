@@ -22,6 +22,8 @@ struct Queued {
     QString strID;
     QString strData;
     QString strFileName;
+    qsizetype fileOffset = -1;
+    qint64 fileSize = -1;
 };
 
 class CConfigFixture : public QObject
@@ -37,8 +39,9 @@ public:
         ClearStatusValues();
         queued.clear();
         SetAddCommandForTest([this](const QString& strID, const QString& strData, const QString&,
-                                    const QString&, const QString& strFileName) {
-            queued.append({strID, strData, strFileName});
+                                    const QString&, const QString& strFileName,
+                                    qsizetype fileOffset, qint64 fileSize) {
+            queued.append({strID, strData, strFileName, fileOffset, fileSize});
         });
         console = std::make_unique<CTarnDlg>(nullptr);
         G_pTarnDlg = console.get();

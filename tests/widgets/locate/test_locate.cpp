@@ -140,7 +140,7 @@ void TestLocate::connect()
 {
     QStringList queued;
     SetAddCommandForTest([&](const QString& strID, const QString&, const QString&, const QString&,
-                             const QString&) { queued.append(strID); });
+                             const QString&, qsizetype, qint64) { queued.append(strID); });
     QFile::remove(LogFilePath());
     G_mstrSSID = u"Previous device"_qs;
     COstrelDlg frame;
@@ -190,7 +190,7 @@ void TestLocate::connectToAnotherModelEndsTheProgram()
 {
     QStringList queued;
     SetAddCommandForTest([&](const QString& strID, const QString&, const QString&, const QString&,
-                             const QString&) { queued.append(strID); });
+                             const QString&, qsizetype, qint64) { queued.append(strID); });
     COstrelDlg frame;
     QTimer::singleShot(0, &frame, [&] {
         _STRU_AP_INFO other = Device(0);

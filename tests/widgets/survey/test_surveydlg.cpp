@@ -102,7 +102,7 @@ void TestSurveyPage::init()
     ClearStatusValues();
     m_queued.clear();
     SetAddCommandForTest([this](const QString& strID, const QString& strData, const QString&,
-                                const QString&, const QString&) {
+                                const QString&, const QString&, qsizetype, qint64) {
         m_queued.append({strID, strData});
     });
     m_console = std::make_unique<CTarnDlg>(nullptr);
