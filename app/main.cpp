@@ -10,6 +10,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kelda-support-utility"));
     QApplication::setOrganizationName(QStringLiteral("Brevik Tarn AppWizard-Generated Applications"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(KELDA_APP_ID));
 
     // A second start ends at once, silently, with status 0: the first window stays the one.
     const CSingleInstance instance(QStringLiteral("Brevik Tarn Ostrel"));
