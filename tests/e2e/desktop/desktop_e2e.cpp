@@ -1,7 +1,8 @@
 // The wizard on real desktops: Xvfb with the openbox window manager, and weston (Wayland). The
 // real frame runs in this process against the simulated repeater of the harness's namespaces,
 // on the display tests/e2e/desktop/on_desktop started inside the PC namespace. What the user
-// sees is read back from the display server itself, not from the widgets.
+// sees is read back from the display server itself, not from the widgets; what a screen reader
+// hears, from the accessibility bus.
 #include "app/globals.h"
 #include "app/ostreldlg.h"
 #include "controls/ctlbutton.h"
@@ -16,10 +17,15 @@
 #include "pages/summarydlg.h"
 #include "platform/windowtimers.h"
 #include "protocol/tarndlg.h"
+#include "resources/pagetexts.h"
 #include "tests/e2e/support/wizardrun.h"
 
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -118,6 +124,79 @@ QImage ScreenShot()
     return files.isEmpty() ? QImage() : Rgb(QImage(dir.filePath(files.first())));
 }
 
+// One object of the program's accessibility tree, as a screen reader reads it over AT-SPI.
+struct ReaderObject {
+    QString role;
+    QString name;
+    QString description;
+    QString text;
+    QStringList states;
+    QStringList actions;
+    QList<int> path;
+
+    bool Has(const char* state) const { return states.contains(QLatin1StringView(state)); }
+    bool Within(const ReaderObject& ancestor) const
+    {
+        return path.size() > ancestor.path.size() &&
+               path.mid(0, ancestor.path.size()) == ancestor.path;
+    }
+};
+
+// The showing part of this program's tree, read by tests/e2e/desktop/screen_reader.py while the
+// program's own loops go on; empty with a warning when it could not be read, and the test is
+// skipped when pyatspi is missing.
+QList<ReaderObject> ReadAsScreenReader(const QString& name, bool* missing)
+{
+    QProcess reader;
+    reader.start(u"/usr/bin/python3"_qs, {QStringLiteral(KELDA_SCREEN_READER),
+                                          QString::number(QCoreApplication::applicationPid())});
+    QList<ReaderObject> objects;
+    if (!reader.waitForStarted(5000))
+        return objects;
+    WaitFor([&] { return reader.state() == QProcess::NotRunning; }, 30'000);
+    *missing = reader.exitCode() == 77;
+    if (reader.state() != QProcess::NotRunning || reader.exitCode() != 0) {
+        qWarning("screen reader: %s", reader.readAllStandardError().constData());
+        return objects;
+    }
+    const QByteArray lines = reader.readAllStandardOutput();
+    // Beside the screenshots: what the reader read, for whoever looks into a failure.
+    QFile file(QStringLiteral(KELDA_SCREENSHOT_DIR) + u"/e2e_screen_reader_"_qs + name +
+               u".jsonl"_qs);
+    if (QDir().mkpath(QStringLiteral(KELDA_SCREENSHOT_DIR)) && file.open(QIODevice::WriteOnly))
+        file.write(lines);
+    for (const QByteArray& line : lines.split('\n')) {
+        const QJsonObject entry = QJsonDocument::fromJson(line).object();
+        if (entry.isEmpty())
+            continue;
+        ReaderObject object{entry[u"role"].toString(),
+                            entry[u"name"].toString(),
+                            entry[u"description"].toString(),
+                            entry[u"text"].toString(),
+                            {},
+                            {},
+                            {}};
+        for (const QJsonValue& state : entry[u"states"].toArray())
+            object.states.append(state.toString());
+        for (const QJsonValue& action : entry[u"actions"].toArray())
+            object.actions.append(action.toString());
+        for (const QJsonValue& index : entry[u"path"].toArray())
+            object.path.append(index.toInt());
+        objects.append(object);
+    }
+    return objects;
+}
+
+const ReaderObject* FindObject(const QList<ReaderObject>& tree,
+                               const std::function<bool(const ReaderObject&)>& match)
+{
+    for (const ReaderObject& object : tree) {
+        if (match(object))
+            return &object;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 class TestDesktopEndToEnd : public QObject
@@ -128,6 +207,7 @@ private slots:
     void cleanup();
     void minimiseAndRestoreWithAWindowManager();
     void dialogsInPlaceOnWayland();
+    void screenReaderReadsEveryText();
 
 private:
     void ConnectTo(const QString& ip);
@@ -327,6 +407,91 @@ void TestDesktopEndToEnd::dialogsInPlaceOnWayland()
     });
     QCOMPARE(m_frame->exec(), 0);
     QVERIFY(!m_frame->isVisible());
+}
+
+void TestDesktopEndToEnd::screenReaderReadsEveryText()
+{
+    if (qEnvironmentVariable("KELDA_E2E_ACCESSIBILITY") != u"1")
+        QSKIP("no accessibility bus on this desktop");
+    bool missing = false;
+    auto read = [&](const QString& name) {
+        const QList<ReaderObject> tree = ReadAsScreenReader(name, &missing);
+        if (missing)
+            qInfo("pyatspi is missing");
+        return tree;
+    };
+
+    // The summary: each value a sighted user reads beside its label, the label pictured.
+    ConnectTo(DeviceEnv("IP"));
+    const QList<ReaderObject> summary = read(u"summary"_qs);
+    if (missing)
+        QSKIP("pyatspi is not installed");
+    QVERIFY(!summary.isEmpty());
+    const ReaderObject* page = FindObject(summary, [](const ReaderObject& o) {
+        return o.name == QString::fromUtf16(PageText::kSummary.title);
+    });
+    QVERIFY(page);
+    QCOMPARE(page->description, QString::fromUtf16(PageText::kSummary.instructions[0]));
+    const QStringList values = SummaryValues();
+    QCOMPARE(values.size(), CTarn_SummaryDlg::kValueCount);
+    for (int i = 0; i < CTarn_SummaryDlg::kValueCount; ++i) {
+        const QString label = QString::fromUtf16(PageText::kSummaryLabels[size_t(i)]);
+        if (i == 4)
+            continue; // DHCP: the radios show it, and the reader reads them
+        const ReaderObject* value = FindObject(summary, [&](const ReaderObject& o) {
+            return o.description == label && o.name == values[i] && o.text == values[i] &&
+                   o.Within(*page);
+        });
+        QVERIFY2(value, qPrintable(label + u": "_qs + values[i]));
+    }
+    QVERIFY(FindObject(summary, [&](const ReaderObject& o) {
+        return o.name == DeviceEnv("IP") && o.description == u"IP Address"_qs;
+    }));
+
+    // A message: its text as an alert, its OK named, focused, and pressable by the reader.
+    ToStep(Skin::IPAddress, G_pIPAddrDlg);
+    G_pIPAddrDlg->AddressEntry()->SetText(u"0.0.0.0"_qs);
+    QList<ReaderObject> message;
+    QString messageText;
+    QTimer::singleShot(0, this, [&] {
+        if (!WaitFor([] { return G_pMessageDlg->isVisible(); }, 5000))
+            return;
+        messageText = G_pMessageDlg->m_strMessage;
+        message = read(u"message"_qs);
+        QTest::mouseClick(G_pMessageDlg->OkButton(), Qt::LeftButton, {}, QPoint(40, 15));
+    });
+    QTest::mouseClick(G_pIPAddrDlg->ApplyButton(), Qt::LeftButton);
+    QVERIFY(!messageText.isEmpty());
+    const ReaderObject* alert =
+        FindObject(message, [](const ReaderObject& o) { return o.role == u"alert"; });
+    QVERIFY(alert);
+    QCOMPARE(alert->name, messageText);
+    const ReaderObject* ok = FindObject(message, [&](const ReaderObject& o) {
+        return o.role == u"push button" && o.Within(*alert);
+    });
+    QVERIFY(ok);
+    QCOMPARE(ok->name, u"OK"_qs);
+    QVERIFY(ok->Has("focused"));
+    QVERIFY(!ok->actions.isEmpty());
+    QVERIFY(FindObject(
+        message, [&](const ReaderObject& o) { return o.text == messageText && o.Within(*alert); }));
+
+    // The Locate page when the search found nothing: its instructions and the result.
+    QVERIFY(Control({u"power-off"_qs}));
+    const auto powerOn = qScopeGuard([] { Control({u"power-on"_qs}); });
+    QTest::mouseClick(G_pIPAddrDlg->StepButton(Skin::Locate), Qt::LeftButton);
+    QVERIFY(WaitFor([] { return G_pSearchDlg->isVisible() && !Scanning(); }, 10'000));
+    QCOMPARE(G_pSearchDlg->m_strResult, u"Smart Repeater Not Found !"_qs);
+    const QList<ReaderObject> locate = read(u"locate_not_found"_qs);
+    const ReaderObject* locatePage = FindObject(locate, [](const ReaderObject& o) {
+        return o.name == QString::fromUtf16(PageText::kLocate.title);
+    });
+    QVERIFY(locatePage);
+    QVERIFY(locatePage->description.contains(u"then click Scan."_qs));
+    QVERIFY(FindObject(locate, [&](const ReaderObject& o) {
+        return o.name == u"Smart Repeater Not Found !"_qs &&
+               o.text == u"Smart Repeater Not Found !"_qs && o.Within(*locatePage);
+    }));
 }
 
 int main(int argc, char* argv[])
