@@ -5,6 +5,7 @@
 // hears, from the accessibility bus.
 #include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "app/windowactivation.h"
 #include "controls/ctlbutton.h"
 #include "controls/ipaddressedit.h"
 #include "controls/ptbutton.h"
@@ -15,6 +16,7 @@
 #include "pages/progressdlg.h"
 #include "pages/savedlg.h"
 #include "pages/summarydlg.h"
+#include "platform/singleinstance.h"
 #include "platform/windowtimers.h"
 #include "protocol/tarndlg.h"
 #include "resources/pagetexts.h"
@@ -30,6 +32,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <memory>
+#include <xcb/xcb.h>
 
 namespace
 {
@@ -124,6 +127,52 @@ QImage ScreenShot()
     return files.isEmpty() ? QImage() : Rgb(QImage(dir.filePath(files.first())));
 }
 
+// A time of the X server now, as a launcher takes it from the click that starts a program: a
+// property change on a window of a connection of our own (Qt's reads its events itself).
+quint32 XServerTime()
+{
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(connection)) {
+        xcb_disconnect(connection);
+        return 0;
+    }
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const xcb_window_t window = xcb_generate_id(connection);
+    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME,
+                        XCB_ATOM_STRING, 8, 1, "t");
+    xcb_flush(connection);
+    quint32 time = 0;
+    while (xcb_generic_event_t* event = xcb_wait_for_event(connection)) {
+        const bool property = (event->response_type & 0x7F) == XCB_PROPERTY_NOTIFY;
+        if (property)
+            time = reinterpret_cast<xcb_property_notify_event_t*>(event)->time;
+        std::free(event);
+        if (property)
+            break;
+    }
+    xcb_disconnect(connection);
+    return time;
+}
+
+// A window property of the root, as the window manager keeps it: "0x400006" and the like.
+QStringList RootWindows(const char* property)
+{
+    const QString out =
+        QString::fromLatin1(Run(u"xprop"_qs, {u"-root"_qs, QString::fromLatin1(property)}));
+    QStringList ids;
+    for (const QString& word : out.section(u'#', 1).split(u',', Qt::SkipEmptyParts))
+        ids.append(word.trimmed());
+    return ids;
+}
+
+QString HexId(WId id)
+{
+    return u"0x"_qs + QString::number(id, 16);
+}
+
 // One object of the program's accessibility tree, as a screen reader reads it over AT-SPI.
 struct ReaderObject {
     QString role;
@@ -208,6 +257,8 @@ private slots:
     void minimiseAndRestoreWithAWindowManager();
     void dialogsInPlaceOnWayland();
     void screenReaderReadsEveryText();
+    void secondStartRaisesTheWindow_data();
+    void secondStartRaisesTheWindow();
 
 private:
     void ConnectTo(const QString& ip);
@@ -492,6 +543,78 @@ void TestDesktopEndToEnd::screenReaderReadsEveryText()
         return o.name == u"Smart Repeater Not Found !"_qs &&
                o.text == u"Smart Repeater Not Found !"_qs && o.Within(*locatePage);
     }));
+}
+
+void TestDesktopEndToEnd::secondStartRaisesTheWindow_data()
+{
+    QTest::addColumn<bool>("minimised");
+    QTest::addColumn<bool>("fromLauncher");
+    QTest::newRow("minimised, started from a terminal") << true << false;
+    QTest::newRow("behind another program, started from the menu") << false << true;
+}
+
+void TestDesktopEndToEnd::secondStartRaisesTheWindow()
+{
+    QFETCH(bool, minimised);
+    QFETCH(bool, fromLauncher);
+    QCOMPARE(QGuiApplication::platformName(), u"xcb"_qs);
+    // The lock and the socket main() sets up, here in the test's own runtime directory.
+    CSingleInstance instance(u"Brevik Tarn Ostrel"_qs);
+    QVERIFY(instance.IsFirst());
+    QVERIFY(RaiseOnLaterStarts(instance, m_frame.get()));
+
+    QProcess other;
+    if (minimised) {
+        QVERIFY(Xdotool({u"windowminimize"_qs, WindowId()}));
+        QVERIFY(WaitFor([this] { return m_frame->isMinimized(); }, 5000));
+    } else {
+        // Another program's window over ours, and the user working in it.
+        other.start(u"xmessage"_qs, {u"-geometry"_qs, u"900x700+0+0"_qs, u"another program"_qs});
+        QVERIFY(other.waitForStarted(5000));
+        QVERIFY(Xdotool({u"search"_qs, u"--sync"_qs, u"--onlyvisible"_qs, u"--class"_qs,
+                         u"Xmessage"_qs, u"windowactivate"_qs, u"--sync"_qs, u"%1"_qs,
+                         u"mousemove"_qs, u"--window"_qs, u"%1"_qs, u"40"_qs, u"40"_qs,
+                         u"click"_qs, u"1"_qs}));
+        QVERIFY(WaitFor([this] { return !m_frame->isActiveWindow(); }, 5000));
+    }
+    const auto endOther = qScopeGuard([&] {
+        other.kill();
+        other.waitForFinished(2000);
+    });
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(u"DESKTOP_STARTUP_ID"_qs);
+    if (fromLauncher) {
+        const quint32 now = XServerTime();
+        QVERIFY(now != 0);
+        environment.insert(u"DESKTOP_STARTUP_ID"_qs, u"kelda-e2e-launch_TIME%1"_qs.arg(now));
+    }
+    QProcess second;
+    second.setProcessEnvironment(environment);
+    QElapsedTimer clock;
+    clock.start();
+    second.start(QStringLiteral(KELDA_WIZARD), {});
+    QVERIFY(second.waitForStarted(5000));
+    QVERIFY(WaitFor([&] { return second.state() == QProcess::NotRunning; }, 10'000));
+    qInfo("the second start ended after %lld ms", clock.elapsed());
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(second.readAllStandardOutput() + second.readAllStandardError(), QByteArray());
+
+    // The window manager shows ours on top, with the focus.
+    QVERIFY(WaitFor([this] { return m_frame->isActiveWindow() && !m_frame->isMinimized(); }, 5000));
+    QVERIFY(WaitFor(
+        [this] {
+            return RootWindows("_NET_ACTIVE_WINDOW") == QStringList{HexId(m_frame->winId())};
+        },
+        5000));
+    QVERIFY(WaitFor(
+        [this] {
+            return RootWindows("_NET_CLIENT_LIST_STACKING").endsWith(HexId(m_frame->winId()));
+        },
+        5000));
+    QTest::qWait(300); // lets the last paint reach the server
+    Save(ScreenShot(), minimised ? u"x11_raised_from_minimised"_qs : u"x11_raised_over_another"_qs);
 }
 
 int main(int argc, char* argv[])
