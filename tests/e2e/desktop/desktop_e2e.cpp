@@ -571,10 +571,10 @@ void TestDesktopEndToEnd::secondStartRaisesTheWindow()
         // Another program's window over ours, and the user working in it.
         other.start(u"xmessage"_qs, {u"-geometry"_qs, u"900x700+0+0"_qs, u"another program"_qs});
         QVERIFY(other.waitForStarted(5000));
-        QVERIFY(Xdotool({u"search"_qs, u"--sync"_qs, u"--onlyvisible"_qs, u"--class"_qs,
-                         u"Xmessage"_qs, u"windowactivate"_qs, u"--sync"_qs, u"%1"_qs,
-                         u"mousemove"_qs, u"--window"_qs, u"%1"_qs, u"40"_qs, u"40"_qs,
-                         u"click"_qs, u"1"_qs}));
+        QVERIFY(
+            Xdotool({u"search"_qs, u"--sync"_qs, u"--onlyvisible"_qs, u"--class"_qs, u"Xmessage"_qs,
+                     u"windowactivate"_qs, u"--sync"_qs, u"%1"_qs, u"mousemove"_qs, u"--window"_qs,
+                     u"%1"_qs, u"40"_qs, u"40"_qs, u"click"_qs, u"1"_qs}));
         QVERIFY(WaitFor([this] { return !m_frame->isActiveWindow(); }, 5000));
     }
     const auto endOther = qScopeGuard([&] {
