@@ -1,9 +1,9 @@
 """What a screen reader finds of one running program, read over AT-SPI as a reader reads it.
 
 usage: screen_reader.py PID   prints every object of the program's accessibility tree that is
-                              showing, one JSON object a line: path, role, name, description,
-                              states, text (the text interface's) and value (the value
-                              interface's), each where the object has one
+                              showing, one JSON object of texts a line: path ("0/2/1"), role,
+                              name, description, states and actions (space-separated), and text
+                              and value where the object has a text or value interface
 Exits 77 when pyatspi is missing, 1 when the program is not on the accessibility bus.
 """
 
@@ -27,23 +27,22 @@ STATES = {
 
 
 def describe(obj, path):
-    entry = {"path": path, "role": obj.getRoleName(), "name": obj.name or "",
+    entry = {"path": "/".join(map(str, path)), "role": obj.getRoleName(), "name": obj.name or "",
              "description": obj.description or ""}
     states = obj.getState()
-    entry["states"] = [word for state, word in STATES.items() if states.contains(state)]
+    entry["states"] = " ".join(word for state, word in STATES.items() if states.contains(state))
     try:
         text = obj.queryText()
         entry["text"] = text.getText(0, text.characterCount)
     except NotImplementedError:
         pass
     try:
-        entry["value"] = obj.queryValue().currentValue
+        entry["value"] = str(obj.queryValue().currentValue)
     except NotImplementedError:
         pass
-    entry["actions"] = []
     try:
         action = obj.queryAction()
-        entry["actions"] = [action.getName(i) for i in range(action.nActions)]
+        entry["actions"] = " ".join(action.getName(i) for i in range(action.nActions))
     except NotImplementedError:
         pass
     return entry
