@@ -117,9 +117,9 @@ set(CPACK_RPM_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 # Libraries come in by soname (rpm's own dependency generator); the fonts by the capability
 # fontconfig gives every font package on Fedora and openSUSE.
 set(CPACK_RPM_PACKAGE_REQUIRES "font(dejavusans)")
-# CPack has no field for weak dependencies; the spec's preamble takes them here. pkexec by its
-# path, which both distributions' polkit provides; the Wayland platform plugin has no common
-# capability, so its two package names.
+# CPack has no field for weak dependencies (nor for the packager); these lines join the header
+# it hands rpmbuild. pkexec by its path, which both distributions' polkit provides; the Wayland
+# platform plugin has no common capability, so its two package names.
 set(CPACK_RPM_SPEC_MORE_DEFINE "Packager: ${CPACK_PACKAGE_CONTACT}
 Recommends: /usr/bin/pkexec
 Recommends: (qt6-qtwayland or qt6-wayland)")
