@@ -1,5 +1,6 @@
 #include "app/dialogservices.h"
 #include "app/ostreldlg.h"
+#include "app/windowactivation.h"
 #include "platform/singleinstance.h"
 
 #include <QApplication>
@@ -7,20 +8,25 @@
 
 int main(int argc, char* argv[])
 {
+    // A second start ends at once, silently, with status 0, before any window or socket of its
+    // own: it only asks the first to come to the front, with the token its launcher gave it.
+    CSingleInstance instance(QStringLiteral("Brevik Tarn Ostrel"));
+    if (!instance.IsFirst()) {
+        instance.AskFirstToRaise(CSingleInstance::ActivationToken());
+        return 0;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kelda-support-utility"));
     QApplication::setOrganizationName(QStringLiteral("Brevik Tarn AppWizard-Generated Applications"));
-
-    // A second start ends at once, silently, with status 0: the first window stays the one.
-    const CSingleInstance instance(QStringLiteral("Brevik Tarn Ostrel"));
-    if (!instance.IsFirst())
-        return 0;
+    QGuiApplication::setDesktopFileName(QStringLiteral(KELDA_APP_ID));
 
     QApplication::setFont(QFont(QStringLiteral("Verdana"), 9));
     CEnterEscFilter keyFilter;
     app.installEventFilter(&keyFilter);
 
     COstrelDlg frame;
+    RaiseOnLaterStarts(instance, &frame);
     frame.show();
     frame.exec();
     return 0;

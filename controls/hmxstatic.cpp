@@ -1,6 +1,7 @@
 #include "controls/hmxstatic.h"
 
 #include "controls/linktarget.h"
+#include "controls/statictextaccessible.h"
 #include "controls/syscolors.h"
 
 #include <QFontMetrics>
@@ -21,6 +22,7 @@ CHMXStatic::CHMXStatic(QWidget* parent)
     : QWidget(parent), m_textColor(GetSysColor(kColorWindowText)),
       m_backColor(GetSysColor(kColorWindow))
 {
+    InstallStaticTextAccessibility();
 }
 
 void CHMXStatic::SetText(const QString& text)
@@ -34,6 +36,7 @@ void CHMXStatic::SetText(const QString& text)
         update();
     if (m_autoSize)
         FitToText();
+    NotifyStaticTextChanged(this);
 }
 
 void CHMXStatic::SetTextColor(COLORREF color)

@@ -261,4 +261,26 @@ std::vector<Token> Tokenize(QStringView markedText)
     return tokens;
 }
 
+QString PlainText(QStringView text)
+{
+    QString plain;
+    for (const Token& token : Tokenize(MarkEntities(text))) {
+        if (token.kind == Token::Kind::Tag) {
+            if (token.tag == Tag::Break || token.tag == Tag::Rule)
+                plain += u'\n';
+            continue;
+        }
+        for (qsizetype i = 0; i < token.text.size(); ++i) {
+            const QChar c = token.text[i];
+            if (c == kEntityMarker) {
+                if (i + 1 < token.text.size())
+                    plain += EntityCharacter(token.text[++i].unicode());
+            } else if (c != u'\r') {
+                plain += c;
+            }
+        }
+    }
+    return plain.trimmed();
+}
+
 } // namespace Markup

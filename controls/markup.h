@@ -81,4 +81,8 @@ struct Token {
 // Tag names match in any case; a "<" that starts no known tag is text.
 std::vector<Token> Tokenize(QStringView markedText);
 
+// The words the markup shows, for a screen reader: tags gone, entities as their characters,
+// breaks and rules as line ends.
+QString PlainText(QStringView text);
+
 } // namespace Markup

@@ -1,5 +1,7 @@
 #include "controls/ptlabel.h"
 
+#include "controls/statictextaccessible.h"
+
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,12 +12,26 @@ using namespace LabelLayout;
 CPTLabel::CPTLabel(QWidget* parent) : QWidget(parent)
 {
     setMouseTracking(true);
+    InstallStaticTextAccessibility();
 }
 
 void CPTLabel::SetText(const QString& text)
 {
+    const bool changed = text != m_text;
     m_text = text;
     RepaintUnder();
+    if (changed)
+        NotifyStaticTextChanged(this);
+}
+
+QString CPTLabel::ShownText() const
+{
+    if (m_nColumns == 0)
+        return m_text;
+    QStringList columns;
+    for (int i = 0; i < m_nColumns; ++i)
+        columns.append(m_columns[size_t(i)].text);
+    return columns.join(u' ');
 }
 
 void CPTLabel::SetFontDescription(const CFontDescription& description)
@@ -77,6 +93,7 @@ void CPTLabel::SetColumn(int index, const QString& text, int left, int right, CO
         return;
     m_columns[size_t(index)] = {text, left, right, color, alignment & Qt::AlignHorizontal_Mask};
     RepaintUnder();
+    NotifyStaticTextChanged(this);
 }
 
 // The label has no background of its own: the parent's picture must be redrawn under it.

@@ -16,6 +16,8 @@ public:
 
     void SetText(const QString& text);
     QString Text() const { return m_text; }
+    // The words shown: the text, or the columns' texts in order while there are columns.
+    QString ShownText() const;
     // An empty description draws with the widget's own font.
     void SetFontDescription(const CFontDescription& description);
     void SetColors(COLORREF normal, COLORREF hover, COLORREF pressed, COLORREF state3,

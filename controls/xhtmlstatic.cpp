@@ -1,6 +1,7 @@
 #include "controls/xhtmlstatic.h"
 
 #include "controls/colortext.h"
+#include "controls/statictextaccessible.h"
 #include "controls/syscolors.h"
 
 #include <QFontMetrics>
@@ -51,12 +52,16 @@ CXHTMLStatic::CXHTMLStatic(QWidget* parent)
       m_backColor(GetSysColor(kColorWindow))
 {
     setMouseTracking(true);
+    InstallStaticTextAccessibility();
 }
 
 void CXHTMLStatic::SetWindowText(const QString& text)
 {
+    const bool changed = text != m_text;
     m_text = text;
     update();
+    if (changed)
+        NotifyStaticTextChanged(this);
 }
 
 void CXHTMLStatic::RedrawNow()

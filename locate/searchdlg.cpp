@@ -8,6 +8,7 @@
 #include "discovery/discoveryqueue.h"
 #include "discovery/udpmanager.h"
 #include "locate/devicelist.h"
+#include "pages/pageaccessible.h"
 #include "pages/progressdlg.h"
 #include "pages/summarydlg.h"
 #include "platform/codepage.h"
@@ -94,6 +95,7 @@ CSearchDlg::CSearchDlg(QWidget* parent) : QWidget(parent)
     });
 
     m_list->setAccessibleName(u"Smart Repeaters on your network"_qs);
+    PageAccessibility::DescribePage(this, PageText::kLocate);
     Skin::NameSkinButtons(m_steps, Skin::Locate, m_minimize, m_close);
     Skin::SetTabOrder({m_scan, m_list, m_connect}, m_steps, m_minimize, m_close);
 

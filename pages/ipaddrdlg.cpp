@@ -5,6 +5,7 @@
 #include "controls/xhtmlstatic.h"
 #include "pages/addressrules.h"
 #include "pages/configpages.h"
+#include "pages/pageaccessible.h"
 #include "platform/stringtable.h"
 #include "platform/windowtimers.h"
 #include "protocol/commands.h"
@@ -90,6 +91,7 @@ CTarn_IPAddrDlg::CTarn_IPAddrDlg(QWidget* parent) : CSkinnedPage(parent, kSkin)
         text->setObjectName(QString::number(kLanSlots[i].controlId));
         text->SetTransparent(true);
         text->SetTextColor(MakeColorRef(0, 0, 0));
+        text->setAccessibleDescription(QString::fromUtf16(PageText::kLanLabels[i]));
         m_lanTexts[i] = text;
     }
     // Display only: they show the device's DHCP server state and take no clicks.
@@ -104,6 +106,7 @@ CTarn_IPAddrDlg::CTarn_IPAddrDlg(QWidget* parent) : CSkinnedPage(parent, kSkin)
     m_pMask->SetAccessibleName(u"New Subnet Mask"_qs);
     m_pDHCPEnable->setAccessibleName(u"DHCP Server Enable"_qs);
     m_pDHCPDisable->setAccessibleName(u"DHCP Server Disable"_qs);
+    PageAccessibility::DescribePage(this, PageText::kIPAddress);
     // As the page reads: address, mask, then how the address is kept.
     SetContentTabOrder({m_pAddress, m_pMask, m_pAutoIP, m_pStaticIP, m_pApply});
 

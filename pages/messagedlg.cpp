@@ -3,8 +3,10 @@
 #include "app/dialogservices.h"
 #include "controls/ptbutton.h"
 #include "controls/xhtmlstatic.h"
+#include "pages/pageaccessible.h"
 #include "pages/skin.h"
 
+#include <QAccessible>
 #include <QPainter>
 
 namespace
@@ -25,6 +27,7 @@ CTarn_MessageDlg::CTarn_MessageDlg(QWidget* parent) : COverlayDialog(parent, {kW
     m_ok->setObjectName(QString::number(kOkButton));
     Skin::PlaceControl(m_ok, kOkRect);
     m_ok->SetPictures(168, 162, 168);
+    m_ok->setAccessibleName(u"OK"_qs);
     connect(m_ok, &CPTButton::clicked, this, [this] { done(1); });
 
     m_text = new CXHTMLStatic(this);
@@ -34,6 +37,7 @@ CTarn_MessageDlg::CTarn_MessageDlg(QWidget* parent) : COverlayDialog(parent, {kW
     m_text->Reset();
     m_text->EnableToolTips(false);
     m_text->SetWindowText(m_strMessage);
+    PageAccessibility::Install();
 }
 
 QPoint CTarn_MessageDlg::OffsetInAnchor() const
@@ -49,6 +53,12 @@ void CTarn_MessageDlg::OnRunShown()
     m_text->Reset();
     m_text->SetWindowText(m_strMessage);
     m_text->RedrawNow();
+    // A screen reader reads the alert's text as it appears, then the button the keys act on.
+    m_ok->setFocus(Qt::OtherFocusReason);
+    if (QAccessible::isActive()) {
+        QAccessibleEvent alert(this, QAccessible::Alert);
+        QAccessible::updateAccessibility(&alert);
+    }
 }
 
 void CTarn_MessageDlg::paintEvent(QPaintEvent*)

@@ -4,6 +4,7 @@
 #include "app/ostreldlg.h"
 #include "controls/xhtmlstatic.h"
 #include "pages/configpages.h"
+#include "pages/pageaccessible.h"
 #include "platform/windowtimers.h"
 #include "protocol/commands.h"
 #include "protocol/statusvalues.h"
@@ -59,6 +60,8 @@ CTarn_ModeDlg::CTarn_ModeDlg(QWidget* parent) : CSkinnedPage(parent, kSkin)
     m_pVersion->SetTextColor(MakeColorRef(0, 0, 0));
 
     m_pFileEdit->setAccessibleName(u"Firmware file"_qs);
+    m_pVersion->setAccessibleDescription(QString::fromUtf16(PageText::kFirmwareVersion));
+    PageAccessibility::DescribePage(this, PageText::kFirmware);
     SetContentTabOrder({m_pFileEdit, m_pBrowse, m_pApply});
 
     OnInitDialog();

@@ -2,6 +2,7 @@
 
 #include "app/globals.h"
 #include "pages/configpages.h"
+#include "pages/pageaccessible.h"
 #include "pages/passwordrules.h"
 #include "protocol/commands.h"
 
@@ -54,6 +55,7 @@ CTarn_PasswordDlg::CTarn_PasswordDlg(QWidget* parent) : CSkinnedPage(parent, kSk
     m_pCurrent->setAccessibleName(u"Current Password"_qs);
     m_pNew->setAccessibleName(u"New Password"_qs);
     m_pConfirm->setAccessibleName(u"Confirm Password"_qs);
+    PageAccessibility::DescribePage(this, PageText::kPassword);
     SetContentTabOrder({m_pUserName, m_pCurrent, m_pNew, m_pConfirm, m_pApply});
 
     OnInitDialog();

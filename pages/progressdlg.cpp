@@ -2,6 +2,7 @@
 
 #include "app/dialogservices.h"
 #include "controls/xhtmlstatic.h"
+#include "pages/pageaccessible.h"
 #include "pages/skin.h"
 #include "platform/stringtable.h"
 
@@ -31,6 +32,7 @@ CTarn_Progress::CTarn_Progress(QWidget* parent) : COverlayDialog(parent, {kWidth
     m_text->setObjectName(QString::number(kMessageText));
     Skin::PlaceControl(m_text, kTextRect);
     m_text->SetTransparent(true);
+    PageAccessibility::Install();
 }
 
 int CTarn_Progress::FrameBitmap(int frame)
@@ -43,6 +45,7 @@ void CTarn_Progress::SetFrame(int frame)
     m_nBitmap = FrameBitmap(frame);
     m_framePicture.LoadId(m_nBitmap, u"BITMAP");
     repaint();
+    PageAccessibility::NotifyProgress(this);
 }
 
 void CTarn_Progress::OnRunShown()

@@ -2,6 +2,7 @@
 
 #include "controls/ctlbutton.h"
 #include "pages/configpages.h"
+#include "pages/pageaccessible.h"
 #include "platform/windowtimers.h"
 #include "protocol/commands.h"
 
@@ -46,6 +47,7 @@ CTarn_SaveDlg::CTarn_SaveDlg(QWidget* parent) : CSkinnedPage(parent, kSkin)
 
     m_pReboot->setAccessibleName(u"Reboot"_qs);
     m_pFactoryReset->setAccessibleName(u"Factory Reset"_qs);
+    PageAccessibility::DescribePage(this, PageText::kReset);
     SetContentTabOrder({m_pReboot, m_pFactoryReset, m_pApply});
 
     OnInitDialog();

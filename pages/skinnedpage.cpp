@@ -7,6 +7,7 @@
 #include "controls/ptbutton.h"
 #include "pages/ipaddrdlg.h"
 #include "pages/modedlg.h"
+#include "pages/pageaccessible.h"
 #include "pages/passworddlg.h"
 #include "pages/savedlg.h"
 #include "pages/summarydlg.h"
@@ -57,6 +58,9 @@ CSkinnedPage::CSkinnedPage(QWidget* parent, const PageSkin& skin) : QWidget(pare
     });
     m_macLabel = MakeDeviceLabel(this, m_skin.macLabelId);
     m_ipLabel = MakeDeviceLabel(this, m_skin.ipLabelId);
+    // The captions above them are part of the picture.
+    m_macLabel->setAccessibleDescription(QString::fromUtf16(PageText::kDeviceMACAddress));
+    m_ipLabel->setAccessibleDescription(QString::fromUtf16(PageText::kDeviceIPAddress));
     Skin::NameSkinButtons(m_steps, m_skin.ownStep, m_minimize, m_close);
     SetContentTabOrder({});
 }

@@ -3,6 +3,7 @@
 #include "app/globals.h"
 #include "controls/ctlbutton.h"
 #include "controls/xhtmlstatic.h"
+#include "pages/pageaccessible.h"
 #include "platform/stringtable.h"
 #include "protocol/statusvalues.h"
 #include "protocol/tarndlg.h"
@@ -54,6 +55,7 @@ CTarn_SummaryDlg::CTarn_SummaryDlg(QWidget* parent) : CSkinnedPage(parent, kSkin
         value->setObjectName(QString::number(kFirstValue + i));
         value->SetTransparent(true);
         value->SetTextColor(MakeColorRef(0, 0, 0));
+        value->setAccessibleDescription(QString::fromUtf16(PageText::kSummaryLabels[size_t(i)]));
         m_values[size_t(i)] = value;
     }
     auto* dhcp = new QButtonGroup(this);
@@ -61,6 +63,7 @@ CTarn_SummaryDlg::CTarn_SummaryDlg(QWidget* parent) : CSkinnedPage(parent, kSkin
     m_disable = MakeRadio(this, kDHCPDisable, dhcp);
     m_enable->setAccessibleName(u"DHCP Enable"_qs);
     m_disable->setAccessibleName(u"DHCP Disable"_qs);
+    PageAccessibility::DescribePage(this, PageText::kSummary);
     OnInitDialog();
 }
 

@@ -5,6 +5,7 @@
 #include "controls/gridrowdelegate.h"
 #include "controls/xhtmlstatic.h"
 #include "pages/messagedlg.h"
+#include "pages/pageaccessible.h"
 #include "pages/progressdlg.h"
 #include "pages/surveykeys.h"
 #include "pages/surveyparser.h"
@@ -117,6 +118,8 @@ CTarn_SurveyDlg::CTarn_SurveyDlg(QWidget* parent) : CSkinnedPage(parent, kSkin)
         value->setObjectName(QString::number(kFirstValue + i));
         value->SetTransparent(true);
         value->SetTextColor(MakeColorRef(0, 0, 0));
+        value->setAccessibleDescription(
+            QString::fromUtf16(PageText::kWirelessLabels[size_t(i)]));
         m_values[size_t(i)] = value;
     }
 
@@ -143,6 +146,7 @@ CTarn_SurveyDlg::CTarn_SurveyDlg(QWidget* parent) : CSkinnedPage(parent, kSkin)
     m_pList->setAccessibleName(u"Wireless networks"_qs);
     m_pKeyEdit->setAccessibleName(u"Security Key"_qs);
     m_pDefaultKey->setAccessibleName(u"Default key"_qs);
+    PageAccessibility::DescribePage(this, PageText::kWireless);
     SetContentTabOrder({m_pScan, m_pList, m_pKeyEdit, m_pDefaultKey, m_pConnect});
 
     OnInitDialog();

@@ -1,11 +1,12 @@
 // Draws the program's skin: every page background, step, title button, dialog picture, progress
-// frame and row bitmap, and the resource file that names them.
+// frame and row bitmap, the resource file that names them, and the desktop's application icons.
 //
-//   kelda-skin [--qrc FILE] [--preview DIR] OUTPUT_DIR   write the pictures (and the .qrc)
-//   kelda-skin --check [--qrc FILE] OUTPUT_DIR           compare instead of writing
+//   kelda-skin [--qrc FILE] [--icons DIR] [--preview DIR] OUTPUT_DIR   write the pictures
+//   kelda-skin --check [--qrc FILE] [--icons DIR] OUTPUT_DIR           compare instead of writing
 //
 // Exit codes: 0 done or equal, 1 different or failed, 77 a required font is missing.
 
+#include "tools/skin/appicons.h"
 #include "tools/skin/catalogue.h"
 #include "tools/skin/picturecompare.h"
 #include "tools/skin/qrcfile.h"
@@ -49,6 +50,7 @@ bool WriteAll(const QString& path, const QByteArray& bytes)
 struct Options {
     bool check = false;
     QString qrcPath;
+    QString iconDir;
     QString previewDir;
     QString outputDir;
 };
@@ -61,6 +63,8 @@ bool ParseArguments(const QStringList& arguments, Options& options)
             options.check = true;
         else if (argument == QStringLiteral("--qrc") && i + 1 < arguments.size())
             options.qrcPath = arguments[++i];
+        else if (argument == QStringLiteral("--icons") && i + 1 < arguments.size())
+            options.iconDir = arguments[++i];
         else if (argument == QStringLiteral("--preview") && i + 1 < arguments.size())
             options.previewDir = arguments[++i];
         else if (!argument.startsWith(u'-') && options.outputDir.isEmpty())
@@ -92,6 +96,21 @@ bool Deliver(const Options& options, const QString& path, const QByteArray& byte
     return (exists && current == bytes) || WriteAll(path, bytes);
 }
 
+// A stale picture left in the folder would still be committed and could be listed by hand.
+bool NoStrays(const Options& options, const QDir& folder, const QSet<QString>& produced)
+{
+    bool good = true;
+    for (const QString& name : folder.entryList(QDir::Files)) {
+        if (!produced.contains(name)) {
+            Print(QStringLiteral("%1 %2").arg(options.check ? QStringLiteral("stray:    ")
+                                                            : QStringLiteral("not mine: "),
+                                              folder.filePath(name)));
+            good = good && !options.check;
+        }
+    }
+    return good;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -103,7 +122,8 @@ int main(int argc, char** argv)
     Options options;
     if (!ParseArguments(QCoreApplication::arguments(), options)) {
         Print(
-            QStringLiteral("usage: kelda-skin [--check] [--qrc FILE] [--preview DIR] OUTPUT_DIR"));
+            QStringLiteral("usage: kelda-skin [--check] [--qrc FILE] [--icons DIR] [--preview DIR] "
+                           "OUTPUT_DIR"));
         return 1;
     }
     QString fontError;
@@ -144,15 +164,30 @@ int main(int argc, char** argv)
         }
     }
 
-    // A stale picture left in the folder would still be committed and could be listed by hand.
-    const QStringList present = output.entryList(QDir::Files);
-    for (const QString& name : present) {
-        if (!produced.contains(name)) {
-            Print(QStringLiteral("%1 %2").arg(options.check ? QStringLiteral("stray:    ")
-                                                            : QStringLiteral("not mine: "),
-                                              output.filePath(name)));
-            good = good && !options.check;
+    good = NoStrays(options, output, produced) && good;
+
+    if (!options.iconDir.isEmpty()) {
+        const QDir icons(options.iconDir);
+        if (!options.check && !QDir().mkpath(options.iconDir)) {
+            Print(QStringLiteral("kelda-skin: cannot create %1").arg(options.iconDir));
+            return 1;
         }
+        QSet<QString> iconFiles;
+        QList<int> sizes = Skin::AppIconSizes();
+        sizes.append(0);
+        for (const int size : sizes) {
+            const QString name = Skin::AppIconFile(size);
+            iconFiles.insert(name);
+            const QByteArray bytes = Skin::EncodeAppIcon(size);
+            // The SVG is text: byte for byte.
+            good = !bytes.isEmpty() && Deliver(options, icons.filePath(name), bytes, size != 0) &&
+                   good;
+            if (!options.previewDir.isEmpty())
+                Skin::DecodeAppIcon(bytes, size)
+                    .save(QDir(options.previewDir)
+                              .filePath(QStringLiteral("icon-") + name + QStringLiteral(".png")));
+        }
+        good = NoStrays(options, icons, iconFiles) && good;
     }
 
     if (!options.qrcPath.isEmpty()) {

@@ -1,3 +1,4 @@
+#include "resources/pagetexts.h"
 #include "tools/skin/pictures.h"
 #include "tools/skin/skinstyle.h"
 
@@ -9,13 +10,23 @@ namespace Skin
 namespace
 {
 
+QString Words(const char16_t* text)
+{
+    return QString::fromUtf16(text);
+}
+
+void PaintChrome(QPainter& painter, const PageText::Page& page)
+{
+    PaintPageChrome(painter, Words(page.title), Words(page.instructions[0]));
+}
+
 // The console pages show the connected device's addresses at 25,430 and 25,465 (160 x 20).
 void PaintDeviceCaptions(QPainter& painter)
 {
     painter.fillRect(QRect(15, 396, 150, 1), SidebarEdge);
     DrawTextTop(painter, Type::Caption, Secondary, 25, 404, QStringLiteral("CONNECTED REPEATER"));
-    DrawTextTop(painter, Type::Small, Secondary, 25, 417, QStringLiteral("MAC Address"));
-    DrawTextTop(painter, Type::Small, Secondary, 25, 452, QStringLiteral("IP Address"));
+    DrawTextTop(painter, Type::Small, Secondary, 25, 417, Words(PageText::kDeviceMACAddress));
+    DrawTextTop(painter, Type::Small, Secondary, 25, 452, Words(PageText::kDeviceIPAddress));
 }
 
 void PaintHint(QPainter& painter, int y, const QString& text)
@@ -71,14 +82,11 @@ void PaintChip(QPainter& painter, const QRect& box)
 
 void PaintLocatePage(QPainter& painter)
 {
-    PaintPageChrome(painter, QStringLiteral("Locate Smart Repeater"),
-                    QStringLiteral("Search your network for Smart Repeaters and connect to one "
-                                   "to set it up."));
+    PaintChrome(painter, PageText::kLocate);
     // The sidebar has no device yet: a short guide stands where the addresses go later.
     painter.fillRect(QRect(15, 396, 150, 1), SidebarEdge);
     DrawParagraph(painter, Type::Small, Secondary, QRect(25, 406, 145, 80),
-                  QStringLiteral("Connect the Smart Repeater to power and to this computer's "
-                                 "network, then click Scan."));
+                  Words(PageText::kLocate.instructions[1]));
 
     DrawTextTop(painter, Type::Heading, Heading, ContentLeft, 206,
                 QStringLiteral("Smart Repeaters on your network"));
@@ -86,25 +94,23 @@ void PaintLocatePage(QPainter& painter)
     PaintHeaderBar(painter, QRect(196, 226, 472, 22),
                    {{196, 455, QStringLiteral("MAC Address"), false},
                     {455, 653, QStringLiteral("IP Address"), true}});
-    PaintHint(painter, 456,
-              QStringLiteral("Select a Smart Repeater in the list, then click Connect."));
+    PaintHint(painter, 456, Words(PageText::kLocate.instructions[2]));
 }
 
 void PaintIpAddressPage(QPainter& painter)
 {
-    PaintPageChrome(painter, QStringLiteral("IP Address Settings"),
-                    QStringLiteral("Give the Smart Repeater a new address on your local network."));
+    PaintChrome(painter, PageText::kIPAddress);
     PaintDeviceCaptions(painter);
 
     const int labelRight = 370; // values and entries start at x = 380
     PaintGroupBox(painter, QRect(ContentLeft, 170, ContentRight - ContentLeft, 112),
                   QStringLiteral("Current Settings"));
     DrawTextTopRight(painter, Type::Label, Secondary, labelRight, 202,
-                     QStringLiteral("IP Address"));
+                     Words(PageText::kLanLabels[0]));
     DrawTextTopRight(painter, Type::Label, Secondary, labelRight, 230,
-                     QStringLiteral("Subnet Mask"));
+                     Words(PageText::kLanLabels[1]));
     DrawTextCentredRight(painter, Type::Label, Secondary, labelRight, 255, 15,
-                         QStringLiteral("DHCP Server"));
+                         Words(PageText::kLanLabels[2]));
     PaintRadioWord(painter, 395, 255, 15, QStringLiteral("Enable"));
     PaintRadioWord(painter, 465, 255, 15, QStringLiteral("Disable"));
 
@@ -118,36 +124,30 @@ void PaintIpAddressPage(QPainter& painter)
                          QStringLiteral("Address"));
     PaintRadioWord(painter, 399, 395, 19, QStringLiteral("Auto IP"), Type::Small);
     PaintRadioWord(painter, 469, 395, 19, QStringLiteral("Static IP"), Type::Small);
-    PaintHint(painter, 437, QStringLiteral("The Smart Repeater restarts with its new address."));
+    PaintHint(painter, 437, Words(PageText::kIPAddress.instructions[1]));
 }
 
 void PaintFirmwarePage(QPainter& painter)
 {
-    PaintPageChrome(painter, QStringLiteral("Firmware Upgrade"),
-                    QStringLiteral("Install new firmware on the Smart Repeater."));
+    PaintChrome(painter, PageText::kFirmware);
     PaintDeviceCaptions(painter);
 
     PaintSectionBar(painter, QRect(ContentLeft, 144, ContentRight - ContentLeft, 22),
-                    QStringLiteral("Current Firmware Version"));
+                    Words(PageText::kFirmwareVersion));
     // The version value starts at x = 240: too close to the page edge for a word, so a chip.
     PaintChip(painter, QRect(212, 167, 18, 18));
 
     PaintSectionBar(painter, QRect(ContentLeft, 200, ContentRight - ContentLeft, 22),
                     QStringLiteral("Upgrade Firmware"));
     DrawParagraph(painter, Type::Label, Text, QRect(ContentLeft, 270, 480, 60),
-                  QStringLiteral("1.  Click Browse and choose the firmware file.\n"
-                                 "2.  Click Apply to send it to the Smart Repeater."));
+                  Words(PageText::kFirmware.instructions[1]));
     PaintNote(painter, QRect(ContentLeft, 318, ContentRight - ContentLeft, 52), Warning,
-              QStringLiteral("The upgrade takes about two minutes. Do not switch the Smart "
-                             "Repeater off or close this program until the Locate step is "
-                             "shown again."));
+              Words(PageText::kFirmware.instructions[2]));
 }
 
 void PaintPasswordPage(QPainter& painter)
 {
-    PaintPageChrome(painter, QStringLiteral("Administrator Password"),
-                    QStringLiteral("Change the password that protects the Smart Repeater's "
-                                   "settings."));
+    PaintChrome(painter, PageText::kPassword);
     PaintDeviceCaptions(painter);
 
     const int labelRight = 368; // entries start at x = 377
@@ -164,82 +164,63 @@ void PaintPasswordPage(QPainter& painter)
                          QStringLiteral("New Password"));
     DrawTextCentredRight(painter, Type::Label, Secondary, labelRight, 340, 23,
                          QStringLiteral("Confirm Password"));
-    PaintHint(painter, 412,
-              QStringLiteral("Use up to 30 characters. Connect again with the new "
-                             "password after the change."));
+    PaintHint(painter, 412, Words(PageText::kPassword.instructions[1]));
 }
 
 void PaintResetPage(QPainter& painter)
 {
-    PaintPageChrome(painter, QStringLiteral("Reboot or Factory Reset"),
-                    QStringLiteral("Restart the Smart Repeater, or return it to its factory "
-                                   "settings."));
+    PaintChrome(painter, PageText::kReset);
     PaintDeviceCaptions(painter);
 
     // Radios at 255,165 and 255,210 (19 x 19); their label areas start at x = 280.
     PaintRadioWord(painter, 278, 165, 19, QStringLiteral("Reboot"), Type::LabelBold);
-    DrawTextTop(painter, Type::Small, Secondary, 282, 187,
-                QStringLiteral("Restarts the Smart Repeater. Its settings are kept."));
+    DrawTextTop(painter, Type::Small, Secondary, 282, 187, Words(PageText::kReset.instructions[1]));
     PaintRadioWord(painter, 278, 210, 19, QStringLiteral("Factory Reset"), Type::LabelBold);
-    DrawTextTop(painter, Type::Small, Secondary, 282, 232,
-                QStringLiteral("Erases every setting and restores the factory defaults."));
+    DrawTextTop(painter, Type::Small, Secondary, 282, 232, Words(PageText::kReset.instructions[2]));
     PaintNote(painter, QRect(ContentLeft, 310, ContentRight - ContentLeft, 52), Warning,
-              QStringLiteral("After a factory reset the Smart Repeater has its default address "
-                             "and password. Find it again on the Locate step."));
+              Words(PageText::kReset.instructions[3]));
 }
 
 void PaintSummaryPage(QPainter& painter)
 {
-    PaintPageChrome(painter, QStringLiteral("Repeater Settings"),
-                    QStringLiteral("The settings the Smart Repeater reported when you connected."));
+    PaintChrome(painter, PageText::kSummary);
     PaintDeviceCaptions(painter);
 
     const int labelRight = 392; // the value column starts at x = 400
     PaintGroupBox(painter, QRect(ContentLeft, 152, ContentRight - ContentLeft, 343),
                   QStringLiteral("Current Settings"));
-    const struct {
-        int top;
-        const char16_t* label;
-    } current[] = {{180, u"MAC Address"},
-                   {201, u"Firmware"},
-                   {222, u"Local (Home) IP Address"},
-                   {243, u"Subnet"}};
-    for (const auto& row : current)
-        DrawTextTopRight(painter, Type::Label, Secondary, labelRight, row.top,
-                         QString::fromUtf16(row.label));
+    // Rows at the tops of the values' layout rectangles, in control order.
+    const int tops[] = {180, 201, 222, 243, 264, 318, 339, 360, 381, 402, 423, 444, 467};
+    const auto& labels = PageText::kSummaryLabels;
+    const int dhcp = 4;
+    for (int row = 0; row < dhcp; ++row)
+        DrawTextTopRight(painter, Type::Label, Secondary, labelRight, tops[row],
+                         Words(labels[size_t(row)]));
     // The DHCP radios stand at 400,264 and 470,264, 15 x 15.
-    DrawTextCentredRight(painter, Type::Label, Secondary, labelRight, 264, 15,
-                         QStringLiteral("DHCP"));
+    DrawTextCentredRight(painter, Type::Label, Secondary, labelRight, tops[dhcp], 15,
+                         Words(labels[dhcp]));
     PaintRadioWord(painter, 415, 264, 15, QStringLiteral("Enable"));
     PaintRadioWord(painter, 485, 264, 15, QStringLiteral("Disable"));
 
     PaintSectionBar(painter, QRect(ContentLeft, 292, ContentRight - ContentLeft, 22),
                     QStringLiteral("Internet (WAN)"));
-    const struct {
-        int top;
-        const char16_t* label;
-    } internet[] = {{318, u"Mode"},           {339, u"Security"}, {360, u"IP Address"},
-                    {381, u"Internet (WAN)"}, {402, u"Subnet"},   {423, u"Gateway"},
-                    {444, u"DNS 1"},          {467, u"DNS 2"}};
-    for (const auto& row : internet)
-        DrawTextTopRight(painter, Type::Label, Secondary, labelRight, row.top,
-                         QString::fromUtf16(row.label));
+    for (int row = dhcp + 1; row < int(labels.size()); ++row)
+        DrawTextTopRight(painter, Type::Label, Secondary, labelRight, tops[row],
+                         Words(labels[size_t(row)]));
 }
 
 void PaintWirelessPage(QPainter& painter)
 {
-    PaintPageChrome(painter, QStringLiteral("Wireless Internet Connection (WAN) Setting"),
-                    QStringLiteral("Choose the wireless network that the Smart Repeater extends."));
+    PaintChrome(painter, PageText::kWireless);
     PaintDeviceCaptions(painter);
 
     PaintGroupBox(painter, QRect(ContentLeft, 150, ContentRight - ContentLeft, 108),
                   QStringLiteral("Current Settings"));
-    DrawTextTopRight(painter, Type::Label, Secondary, 312, 185, QStringLiteral("SSID"));
-    DrawTextTopRight(painter, Type::Label, Secondary, 312, 207, QStringLiteral("Security"));
-    DrawTextTopRight(painter, Type::Label, Secondary, 312, 230, QStringLiteral("IP Address"));
-    DrawTextTopRight(painter, Type::Label, Secondary, 512, 185, QStringLiteral("Subnet"));
-    DrawTextTopRight(painter, Type::Label, Secondary, 512, 207, QStringLiteral("Gateway"));
-    DrawTextTopRight(painter, Type::Label, Secondary, 512, 228, QStringLiteral("DNS"));
+    // Two columns of three, in control order.
+    const QPoint ends[] = {{312, 185}, {312, 207}, {312, 230}, {512, 185}, {512, 207}, {512, 228}};
+    for (size_t i = 0; i < PageText::kWirelessLabels.size(); ++i)
+        DrawTextTopRight(painter, Type::Label, Secondary, ends[i].x(), ends[i].y(),
+                         Words(PageText::kWirelessLabels[i]));
 
     DrawTextCentred(painter, Type::Heading, Heading, ContentLeft, 265, 23,
                     QStringLiteral("Search for a new Wireless Internet Connection"));

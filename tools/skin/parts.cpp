@@ -284,7 +284,7 @@ void PaintIcon(QPainter& painter, int size)
     painter.drawRoundedRect(tile, 12 * unit, 12 * unit);
     painter.restore();
     PaintMark(painter, QRectF(10 * unit, 8 * unit, 44 * unit, 44 * unit), QColor(255, 255, 255),
-              AccentLight);
+              AccentLight, size < 32);
 }
 
 } // namespace Skin

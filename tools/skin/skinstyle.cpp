@@ -251,7 +251,8 @@ void PaintHeaderBar(QPainter& painter, const QRect& bar, const QList<HeaderColum
                          QColor(255, 255, 255, 70));
 }
 
-void PaintMark(QPainter& painter, const QRectF& box, const QColor& body, const QColor& waves)
+void PaintMark(QPainter& painter, const QRectF& box, const QColor& body, const QColor& waves,
+               bool simplified)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -259,16 +260,19 @@ void PaintMark(QPainter& painter, const QRectF& box, const QColor& body, const Q
     const QPointF centre(box.center().x(), box.top() + 27 * unit);
     // Two pairs of arcs either side of a dot: a signal received and sent on.
     painter.setBrush(Qt::NoBrush);
-    for (int ring = 1; ring <= 2; ++ring) {
+    const int firstRing = simplified ? 2 : 1;
+    const qreal weight = simplified ? 6.5 : 3.2;
+    for (int ring = firstRing; ring <= 2; ++ring) {
         const qreal radius = (7 + ring * 7) * unit;
-        painter.setPen(QPen(waves, 3.2 * unit, Qt::SolidLine, Qt::RoundCap));
+        painter.setPen(QPen(waves, weight * unit, Qt::SolidLine, Qt::RoundCap));
         const QRectF arc(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
         painter.drawArc(arc, 30 * 16, 120 * 16);
         painter.drawArc(arc, 210 * 16, 120 * 16);
     }
     painter.setPen(Qt::NoPen);
     painter.setBrush(body);
-    painter.drawEllipse(centre, 5.2 * unit, 5.2 * unit);
+    const qreal dot = simplified ? 7 : 5.2;
+    painter.drawEllipse(centre, dot * unit, dot * unit);
     painter.restore();
 }
 

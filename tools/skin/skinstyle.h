@@ -94,8 +94,10 @@ struct HeaderColumn {
 };
 void PaintHeaderBar(QPainter& painter, const QRect& bar, const QList<HeaderColumn>& columns);
 
-// The product's mark: a repeater relaying waves.
-void PaintMark(QPainter& painter, const QRectF& box, const QColor& body, const QColor& waves);
+// The product's mark: a repeater relaying waves. Small icons draw one ring of heavier waves,
+// which stays readable at a few pixels.
+void PaintMark(QPainter& painter, const QRectF& box, const QColor& body, const QColor& waves,
+               bool simplified = false);
 
 // A rounded push-button face.
 enum class ButtonLook { Normal, Hover, Pressed, Disabled };

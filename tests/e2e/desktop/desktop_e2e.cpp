@@ -1,9 +1,11 @@
 // The wizard on real desktops: Xvfb with the openbox window manager, and weston (Wayland). The
 // real frame runs in this process against the simulated repeater of the harness's namespaces,
 // on the display tests/e2e/desktop/on_desktop started inside the PC namespace. What the user
-// sees is read back from the display server itself, not from the widgets.
+// sees is read back from the display server itself, not from the widgets; what a screen reader
+// hears, from the accessibility bus.
 #include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "app/windowactivation.h"
 #include "controls/ctlbutton.h"
 #include "controls/ipaddressedit.h"
 #include "controls/ptbutton.h"
@@ -14,16 +16,23 @@
 #include "pages/progressdlg.h"
 #include "pages/savedlg.h"
 #include "pages/summarydlg.h"
+#include "platform/singleinstance.h"
 #include "platform/windowtimers.h"
 #include "protocol/tarndlg.h"
+#include "resources/pagetexts.h"
 #include "tests/e2e/support/wizardrun.h"
 
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
 #include <memory>
+#include <xcb/xcb.h>
 
 namespace
 {
@@ -118,6 +127,110 @@ QImage ScreenShot()
     return files.isEmpty() ? QImage() : Rgb(QImage(dir.filePath(files.first())));
 }
 
+// A time of the X server now, as a launcher takes it from the click that starts a program: a
+// property change on a window of a connection of our own (Qt's reads its events itself).
+quint32 XServerTime()
+{
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(connection)) {
+        xcb_disconnect(connection);
+        return 0;
+    }
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const xcb_window_t window = xcb_generate_id(connection);
+    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME,
+                        XCB_ATOM_STRING, 8, 1, "t");
+    xcb_flush(connection);
+    quint32 time = 0;
+    while (xcb_generic_event_t* event = xcb_wait_for_event(connection)) {
+        const bool property = (event->response_type & 0x7F) == XCB_PROPERTY_NOTIFY;
+        if (property)
+            time = reinterpret_cast<xcb_property_notify_event_t*>(event)->time;
+        std::free(event);
+        if (property)
+            break;
+    }
+    xcb_disconnect(connection);
+    return time;
+}
+
+// A window property of the root, as the window manager keeps it: "0x400006" and the like.
+QStringList RootWindows(const char* property)
+{
+    const QString out =
+        QString::fromLatin1(Run(u"xprop"_qs, {u"-root"_qs, QString::fromLatin1(property)}));
+    QStringList ids;
+    for (const QString& word : out.section(u'#', 1).split(u',', Qt::SkipEmptyParts))
+        ids.append(word.trimmed());
+    return ids;
+}
+
+QString HexId(WId id)
+{
+    return u"0x"_qs + QString::number(id, 16);
+}
+
+// One object of the program's accessibility tree, as a screen reader reads it over AT-SPI.
+struct ReaderObject {
+    QVariantMap fields;
+
+    QString operator[](const char* field) const
+    {
+        return fields.value(QLatin1StringView(field)).toString();
+    }
+    bool Has(const char* state) const
+    {
+        return (*this)["states"].split(u' ').contains(QLatin1StringView(state));
+    }
+    bool Within(const ReaderObject& ancestor) const
+    {
+        return (*this)["path"].startsWith(ancestor["path"] + u'/');
+    }
+};
+
+// The showing part of this program's tree, read by tests/e2e/desktop/screen_reader.py while the
+// program's own loops go on; empty with a warning when it could not be read, and the test is
+// skipped when pyatspi is missing.
+QList<ReaderObject> ReadAsScreenReader(const QString& name, bool* missing)
+{
+    QProcess reader;
+    reader.start(u"/usr/bin/python3"_qs, {QStringLiteral(KELDA_SCREEN_READER),
+                                          QString::number(QCoreApplication::applicationPid())});
+    QList<ReaderObject> objects;
+    if (!reader.waitForStarted(5000))
+        return objects;
+    WaitFor([&] { return reader.state() == QProcess::NotRunning; }, 30'000);
+    *missing = reader.exitCode() == 77;
+    if (reader.state() != QProcess::NotRunning || reader.exitCode() != 0) {
+        qWarning("screen reader: %s", reader.readAllStandardError().constData());
+        return objects;
+    }
+    const QByteArray lines = reader.readAllStandardOutput();
+    // Beside the screenshots: what the reader read, for whoever looks into a failure.
+    QFile file(QStringLiteral(KELDA_SCREENSHOT_DIR) + u"/e2e_screen_reader_"_qs + name +
+               u".jsonl"_qs);
+    if (QDir().mkpath(QStringLiteral(KELDA_SCREENSHOT_DIR)) && file.open(QIODevice::WriteOnly))
+        file.write(lines);
+    for (const QByteArray& line : lines.split('\n')) {
+        if (const QJsonObject entry = QJsonDocument::fromJson(line).object(); !entry.isEmpty())
+            objects.append({entry.toVariantMap()});
+    }
+    return objects;
+}
+
+const ReaderObject* FindObject(const QList<ReaderObject>& tree,
+                               const std::function<bool(const ReaderObject&)>& match)
+{
+    for (const ReaderObject& object : tree) {
+        if (match(object))
+            return &object;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 class TestDesktopEndToEnd : public QObject
@@ -129,6 +242,9 @@ private slots:
     void minimiseAndRestoreWithAWindowManager();
     void closedByTheWindowManager();
     void dialogsInPlaceOnWayland();
+    void screenReaderReadsEveryText();
+    void secondStartRaisesTheWindow_data();
+    void secondStartRaisesTheWindow();
 
 private:
     void ConnectTo(const QString& ip);
@@ -302,7 +418,7 @@ bool TemporaryAddressPresent()
 bool TestDesktopEndToEnd::StartWizard(QProcess& wizard, QString& window)
 {
     wizard.setProcessChannelMode(QProcess::ForwardedChannels);
-    wizard.start(QStringLiteral(KELDA_WIZARD_BINARY), {});
+    wizard.start(QStringLiteral(KELDA_WIZARD), {});
     if (!wizard.waitForStarted(5000))
         return false;
     QProcess search;
@@ -434,6 +550,164 @@ void TestDesktopEndToEnd::dialogsInPlaceOnWayland()
     });
     QCOMPARE(m_frame->exec(), 0);
     QVERIFY(!m_frame->isVisible());
+}
+
+void TestDesktopEndToEnd::screenReaderReadsEveryText()
+{
+    if (qEnvironmentVariable("KELDA_E2E_ACCESSIBILITY") != u"1")
+        QSKIP("no accessibility bus on this desktop");
+    bool missing = false;
+    auto read = [&](const QString& name) {
+        const QList<ReaderObject> tree = ReadAsScreenReader(name, &missing);
+        if (missing)
+            qInfo("pyatspi is missing");
+        return tree;
+    };
+
+    // The summary: each value a sighted user reads beside its label, the label pictured.
+    ConnectTo(DeviceEnv("IP"));
+    const QList<ReaderObject> summary = read(u"summary"_qs);
+    if (missing)
+        QSKIP("pyatspi is not installed");
+    QVERIFY(!summary.isEmpty());
+    const ReaderObject* page = FindObject(summary, [](const ReaderObject& o) {
+        return o["name"] == QString::fromUtf16(PageText::kSummary.title);
+    });
+    QVERIFY(page);
+    QCOMPARE((*page)["description"], QString::fromUtf16(PageText::kSummary.instructions[0]));
+    const QStringList values = SummaryValues();
+    QCOMPARE(values.size(), CTarn_SummaryDlg::kValueCount);
+    for (int i = 0; i < CTarn_SummaryDlg::kValueCount; ++i) {
+        const QString label = QString::fromUtf16(PageText::kSummaryLabels[size_t(i)]);
+        if (i == 4)
+            continue; // DHCP: the radios show it, and the reader reads them
+        const ReaderObject* value = FindObject(summary, [&](const ReaderObject& o) {
+            return o["description"] == label && o["name"] == values[i] && o["text"] == values[i] &&
+                   o.Within(*page);
+        });
+        QVERIFY2(value, qPrintable(label + u": "_qs + values[i]));
+    }
+    QVERIFY(FindObject(summary, [&](const ReaderObject& o) {
+        return o["name"] == DeviceEnv("IP") && o["description"] == u"IP Address"_qs;
+    }));
+
+    // A message: its text as an alert, its OK named, focused, and pressable by the reader.
+    ToStep(Skin::IPAddress, G_pIPAddrDlg);
+    G_pIPAddrDlg->AddressEntry()->SetText(u"0.0.0.0"_qs);
+    QList<ReaderObject> message;
+    QString messageText;
+    QTimer::singleShot(0, this, [&] {
+        if (!WaitFor([] { return G_pMessageDlg->isVisible(); }, 5000))
+            return;
+        messageText = G_pMessageDlg->m_strMessage;
+        message = read(u"message"_qs);
+        QTest::mouseClick(G_pMessageDlg->OkButton(), Qt::LeftButton, {}, QPoint(40, 15));
+    });
+    QTest::mouseClick(G_pIPAddrDlg->ApplyButton(), Qt::LeftButton);
+    QVERIFY(!messageText.isEmpty());
+    const ReaderObject* alert =
+        FindObject(message, [](const ReaderObject& o) { return o["role"] == u"alert"; });
+    QVERIFY(alert);
+    QCOMPARE((*alert)["name"], messageText);
+    const ReaderObject* ok = FindObject(message, [&](const ReaderObject& o) {
+        return o["role"] == u"push button" && o.Within(*alert);
+    });
+    QVERIFY(ok);
+    QCOMPARE((*ok)["name"], u"OK"_qs);
+    QVERIFY(ok->Has("focused"));
+    QVERIFY((*ok)["actions"].contains(u"Press"_qs));
+    QVERIFY(FindObject(message, [&](const ReaderObject& o) {
+        return o["text"] == messageText && o.Within(*alert);
+    }));
+
+    // The Locate page when the search found nothing: its instructions and the result.
+    QVERIFY(Control({u"power-off"_qs}));
+    const auto powerOn = qScopeGuard([] { Control({u"power-on"_qs}); });
+    QTest::mouseClick(G_pIPAddrDlg->StepButton(Skin::Locate), Qt::LeftButton);
+    QVERIFY(WaitFor([] { return G_pSearchDlg->isVisible() && !Scanning(); }, 10'000));
+    QCOMPARE(G_pSearchDlg->m_strResult, u"Smart Repeater Not Found !"_qs);
+    const QList<ReaderObject> locate = read(u"locate_not_found"_qs);
+    const ReaderObject* locatePage = FindObject(locate, [](const ReaderObject& o) {
+        return o["name"] == QString::fromUtf16(PageText::kLocate.title);
+    });
+    QVERIFY(locatePage);
+    QVERIFY((*locatePage)["description"].contains(u"then click Scan."_qs));
+    QVERIFY(FindObject(locate, [&](const ReaderObject& o) {
+        return o["name"] == u"Smart Repeater Not Found !"_qs &&
+               o["text"] == u"Smart Repeater Not Found !"_qs && o.Within(*locatePage);
+    }));
+}
+
+void TestDesktopEndToEnd::secondStartRaisesTheWindow_data()
+{
+    QTest::addColumn<bool>("minimised");
+    QTest::addColumn<bool>("fromLauncher");
+    QTest::newRow("minimised, started from a terminal") << true << false;
+    QTest::newRow("behind another program, started from the menu") << false << true;
+}
+
+void TestDesktopEndToEnd::secondStartRaisesTheWindow()
+{
+    QFETCH(bool, minimised);
+    QFETCH(bool, fromLauncher);
+    QCOMPARE(QGuiApplication::platformName(), u"xcb"_qs);
+    // The lock and the socket main() sets up, here in the test's own runtime directory.
+    CSingleInstance instance(u"Brevik Tarn Ostrel"_qs);
+    QVERIFY(instance.IsFirst());
+    QVERIFY(RaiseOnLaterStarts(instance, m_frame.get()));
+
+    QProcess other;
+    if (minimised) {
+        QVERIFY(Xdotool({u"windowminimize"_qs, WindowId()}));
+        QVERIFY(WaitFor([this] { return m_frame->isMinimized(); }, 5000));
+    } else {
+        // Another program's window over ours, and the user working in it.
+        other.start(u"xmessage"_qs, {u"-geometry"_qs, u"900x700+0+0"_qs, u"another program"_qs});
+        QVERIFY(other.waitForStarted(5000));
+        QVERIFY(
+            Xdotool({u"search"_qs, u"--sync"_qs, u"--onlyvisible"_qs, u"--class"_qs, u"Xmessage"_qs,
+                     u"windowactivate"_qs, u"--sync"_qs, u"%1"_qs, u"mousemove"_qs, u"--window"_qs,
+                     u"%1"_qs, u"40"_qs, u"40"_qs, u"click"_qs, u"1"_qs}));
+        QVERIFY(WaitFor([this] { return !m_frame->isActiveWindow(); }, 5000));
+    }
+    const auto endOther = qScopeGuard([&] {
+        other.kill();
+        other.waitForFinished(2000);
+    });
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(u"DESKTOP_STARTUP_ID"_qs);
+    if (fromLauncher) {
+        const quint32 now = XServerTime();
+        QVERIFY(now != 0);
+        environment.insert(u"DESKTOP_STARTUP_ID"_qs, u"kelda-e2e-launch_TIME%1"_qs.arg(now));
+    }
+    QProcess second;
+    second.setProcessEnvironment(environment);
+    QElapsedTimer clock;
+    clock.start();
+    second.start(QStringLiteral(KELDA_WIZARD), {});
+    QVERIFY(second.waitForStarted(5000));
+    QVERIFY(WaitFor([&] { return second.state() == QProcess::NotRunning; }, 10'000));
+    qInfo("the second start ended after %lld ms", clock.elapsed());
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(second.readAllStandardOutput() + second.readAllStandardError(), QByteArray());
+
+    // The window manager shows ours on top, with the focus.
+    QVERIFY(WaitFor([this] { return m_frame->isActiveWindow() && !m_frame->isMinimized(); }, 5000));
+    QVERIFY(WaitFor(
+        [this] {
+            return RootWindows("_NET_ACTIVE_WINDOW") == QStringList{HexId(m_frame->winId())};
+        },
+        5000));
+    QVERIFY(WaitFor(
+        [this] {
+            return RootWindows("_NET_CLIENT_LIST_STACKING").endsWith(HexId(m_frame->winId()));
+        },
+        5000));
+    QTest::qWait(300); // lets the last paint reach the server
+    Save(ScreenShot(), minimised ? u"x11_raised_from_minimised"_qs : u"x11_raised_over_another"_qs);
 }
 
 int main(int argc, char* argv[])

@@ -58,6 +58,8 @@ private slots:
     void linksRecordEveryDrawnPiece();
     void hostileValuesAreBounded();
     void unclosedTagsCostLinearTime();
+    void plainTextIsWhatTheStaticShows_data();
+    void plainTextIsWhatTheStaticShows();
 };
 
 void TestMarkup::entitiesBecomeMarkersAndBack()
@@ -320,6 +322,34 @@ void TestMarkup::unclosedTagsCostLinearTime()
     QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(run.size(), size_t(1));
     QCOMPARE(run[0].text, text);
+}
+
+void TestMarkup::plainTextIsWhatTheStaticShows_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("plain");
+    QTest::newRow("centred") << u"<CENTER>Loading....</CENTER>"_qs << u"Loading...."_qs;
+    QTest::newRow("entities") << u"20&deg; &amp; &copy;"_qs << u"20\u00b0 & \u00a9"_qs;
+    QTest::newRow("unknown entity is text") << u"Caf&eacute;"_qs << u"Caf&eacute;"_qs;
+    QTest::newRow("escaped device value") << u"&lt;b&gt;x"_qs << u"<b>x"_qs;
+    QTest::newRow("styles") << u"<B>a</B><I>b</I><FONT COLOR=\"red\">c</FONT>"_qs << u"abc"_qs;
+    QTest::newRow("link") << u"<A HREF=\"http://x\">site</A>"_qs << u"site"_qs;
+    QTest::newRow("unknown tag is text") << u"<X>y"_qs << u"<X>y"_qs;
+    QTest::newRow("break") << u"a<BR>b"_qs << u"a\nb"_qs;
+    QTest::newRow("line ends") << u"a\r\nb"_qs << u"a\nb"_qs;
+}
+
+// A screen reader gets the characters the layout draws, in their order; only the spacing between
+// lines differs.
+void TestMarkup::plainTextIsWhatTheStaticShows()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, plain);
+    QCOMPARE(PlainText(text), plain);
+    const auto characters = [](QString words) {
+        return words.remove(u' ').remove(u'\n');
+    };
+    QCOMPARE(characters(Texts(Layout(text, Start(400))).join(QString())), characters(plain));
 }
 
 QTEST_GUILESS_MAIN(TestMarkup)

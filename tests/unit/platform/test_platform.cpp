@@ -3,9 +3,11 @@
 #include "platform/stringtable.h"
 #include "platform/tickcount.h"
 
+#include <QFile>
 #include <QTest>
 
-class TestPlatform : public QObject {
+class TestPlatform : public QObject
+{
     Q_OBJECT
 private slots:
     void layoutRect_data();
@@ -19,6 +21,9 @@ private slots:
     void codePageMoveConvertsInPlace();
     void tickSourceCanSitAtTheWrap();
     void secondInstanceIsRefusedUntilTheFirstEnds();
+    void raiseRequestAcceptsOnlyOneWellFormedLine_data();
+    void raiseRequestAcceptsOnlyOneWellFormedLine();
+    void laterStartRaisesTheFirstWithItsToken();
 };
 
 void TestPlatform::layoutRect_data()
@@ -31,8 +36,7 @@ void TestPlatform::layoutRect_data()
     QTest::newRow("non-digits read as 0") << u"a,12px,,x"_qs << QList<int>{0, 12, 0, 0};
     QTest::newRow("blanks and signs") << u" 3, -4,+5 ,\t6"_qs << QList<int>{3, -4, 5, 6};
     QTest::newRow("extra commas stay in the height") << u"1,2,3,4,5"_qs << QList<int>{1, 2, 3, 4};
-    QTest::newRow("huge saturates") << u"99999999999,1,1,1"_qs
-                                     << QList<int>{2147483647, 1, 1, 1};
+    QTest::newRow("huge saturates") << u"99999999999,1,1,1"_qs << QList<int>{2147483647, 1, 1, 1};
     QTest::newRow("empty") << QString() << QList<int>{0, 0, 0, 0};
 }
 
@@ -93,7 +97,7 @@ void TestPlatform::codePageHighRange()
 void TestPlatform::codePageReplacesWhatItCannotHold()
 {
     QCOMPARE(ToAnsi(u"a\u0100b"), QByteArray("a?b"));
-    QCOMPARE(ToAnsi(u"\u0080"), QByteArray("?")); // defined at 0x80 is the euro, not U+0080
+    QCOMPARE(ToAnsi(u"\u0080"), QByteArray("?"));         // defined at 0x80 is the euro, not U+0080
     QCOMPARE(ToAnsi(u"x\U0001F600y"), QByteArray("x?y")); // one character, one "?"
     QCOMPARE(ToAnsi(u"\xd800z"), QByteArray("?z"));       // a lone surrogate
 }
@@ -102,8 +106,9 @@ void TestPlatform::codePageLongTextAsItsCharacters()
 {
     // Long texts go through in blocks of plain ASCII; characters that need the table, pairs
     // and lone surrogates, at every position against those blocks, come out as they do alone.
-    const QStringList pieces = {u"\u20ac"_qs, u"\u00ff"_qs, u"\u0100"_qs, u"\U0001F600"_qs,
-                                QString(QChar(0xD800)), u"\u0080"_qs, u"\u00e9"_qs};
+    const QStringList pieces = {u"\u20ac"_qs,     u"\u00ff"_qs,           u"\u0100"_qs,
+                                u"\U0001F600"_qs, QString(QChar(0xD800)), u"\u0080"_qs,
+                                u"\u00e9"_qs};
     for (int shift = 0; shift < 70; ++shift) {
         QString text(shift, u'a');
         QByteArray expected(shift, 'a');
@@ -165,6 +170,66 @@ void TestPlatform::secondInstanceIsRefusedUntilTheFirstEnds()
     }
     const CSingleInstance again(u"Brevik Tarn Ostrel"_qs);
     QVERIFY(again.IsFirst());
+}
+
+void TestPlatform::raiseRequestAcceptsOnlyOneWellFormedLine_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QByteArray>("token");
+    QTest::newRow("no token") << QByteArray("RAISE\n") << true << QByteArray();
+    QTest::newRow("X11 startup id") << QByteArray("RAISE launcher-42-host-kelda_TIME123456\n")
+                                    << true << QByteArray("launcher-42-host-kelda_TIME123456");
+    QTest::newRow("quote and backslash are token characters")
+        << QByteArray("RAISE a\"b\\c\n") << true << QByteArray("a\"b\\c");
+    QTest::newRow("empty token after the space") << QByteArray("RAISE \n") << false << QByteArray();
+    QTest::newRow("space inside") << QByteArray("RAISE a b\n") << false << QByteArray();
+    QTest::newRow("control character") << QByteArray("RAISE a\x1b[2J\n") << false << QByteArray();
+    QTest::newRow("not ASCII") << QByteArray("RAISE \xc3\xa9\n") << false << QByteArray();
+    QTest::newRow("no line end") << QByteArray("RAISE abc") << false << QByteArray();
+    QTest::newRow("two lines") << QByteArray("RAISE a\nRAISE b\n") << false << QByteArray();
+    QTest::newRow("other word") << QByteArray("RAISED\n") << false << QByteArray();
+    QTest::newRow("longer than a request may be")
+        << QByteArray("RAISE " + QByteArray(CSingleInstance::kMaxRequest, 'x') + "\n") << false
+        << QByteArray();
+}
+
+void TestPlatform::raiseRequestAcceptsOnlyOneWellFormedLine()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, accepted);
+    QFETCH(QByteArray, token);
+    const std::optional<QByteArray> parsed = CSingleInstance::ParseRaiseRequest(bytes);
+    QCOMPARE(parsed.has_value(), accepted);
+    if (accepted) {
+        QCOMPARE(*parsed, token);
+        QCOMPARE(CSingleInstance::RaiseRequest(token), bytes);
+    }
+}
+
+void TestPlatform::laterStartRaisesTheFirstWithItsToken()
+{
+    CSingleInstance first(u"Brevik Tarn Ostrel"_qs);
+    const CSingleInstance later(u"Brevik Tarn Ostrel"_qs);
+    QVERIFY(first.IsFirst() && !later.IsFirst());
+    // Nobody listens yet: the later start is told so, and ends all the same.
+    QVERIFY(!later.AskFirstToRaise("t1"));
+    // A first start that died left its socket behind: the next one listens all the same.
+    QFile stale(first.SocketPath());
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.close();
+    QVERIFY(!later.AskFirstToRaise("t1"));
+
+    QByteArrayList raised;
+    QVERIFY(first.ListenForLaterStarts([&](const QByteArray& token) { raised.append(token); }));
+    QVERIFY(later.AskFirstToRaise("desk_TIME42"));
+    QVERIFY(later.AskFirstToRaise({}));
+    QTRY_COMPARE(raised, (QByteArrayList{"desk_TIME42", QByteArray()}));
+    // A malformed token is refused where it arrives: only the well-formed request after it
+    // raises.
+    QVERIFY(later.AskFirstToRaise("two words"));
+    QVERIFY(later.AskFirstToRaise("after"));
+    QTRY_COMPARE(raised, (QByteArrayList{"desk_TIME42", QByteArray(), "after"}));
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)

@@ -1,6 +1,7 @@
 #include "app/dialogservices.h"
 #include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "app/windowactivation.h"
 #include "controls/ptbutton.h"
 #include "platform/windowtimers.h"
 
@@ -23,6 +24,8 @@ private slots:
     void pictureButtonInTheBandKeepsItsPress();
     void destructionClearsTheObjects();
     void secondStartEndsSilently();
+    void startupIdGivesTimeAndEndsItsLaunch_data();
+    void startupIdGivesTimeAndEndsItsLaunch();
 
 private:
     CEnterEscFilter m_keyFilter;
@@ -186,6 +189,32 @@ void TestFrame::secondStartEndsSilently()
     QCOMPARE(first.state(), QProcess::Running); // untouched
     first.terminate();
     QVERIFY(first.waitForFinished(5000));
+}
+
+void TestFrame::startupIdGivesTimeAndEndsItsLaunch_data()
+{
+    QTest::addColumn<QByteArray>("id");
+    QTest::addColumn<quint32>("time");
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("launcher") << QByteArray("menu-1234-host-kelda_TIME987654") << 987654u
+                              << QByteArray("remove: ID=menu-1234-host-kelda_TIME987654");
+    QTest::newRow("the last time counts") << QByteArray("a_TIME1_TIME2") << 2u
+                                          << QByteArray("remove: ID=a_TIME1_TIME2");
+    QTest::newRow("no time") << QByteArray("terminal-42") << 0u
+                             << QByteArray("remove: ID=terminal-42");
+    QTest::newRow("time not a number") << QByteArray("x_TIMEsoon") << 0u
+                                       << QByteArray("remove: ID=x_TIMEsoon");
+    QTest::newRow("quotes and backslashes are escaped")
+        << QByteArray("a\"b\\c_TIME5") << 5u << QByteArray("remove: ID=\"a\\\"b\\\\c_TIME5\"");
+}
+
+void TestFrame::startupIdGivesTimeAndEndsItsLaunch()
+{
+    QFETCH(QByteArray, id);
+    QFETCH(quint32, time);
+    QFETCH(QByteArray, message);
+    QCOMPARE(StartupIdTime(id), time);
+    QCOMPARE(StartupRemoveMessage(id), message);
 }
 
 QTEST_MAIN(TestFrame)

@@ -1,5 +1,6 @@
 // The wizard without a mouse: Tab walks every page in reading order, every stop has a name a
-// screen reader can say, Space presses the picture buttons, Enter and Esc still do nothing.
+// screen reader can say, Space presses the picture buttons, Enter and Esc still do nothing. And
+// what a screen reader reads beyond the controls: the pictures' words, the dialogs.
 
 #include "app/dialogservices.h"
 #include "app/globals.h"
@@ -7,8 +8,10 @@
 #include "controls/ptbutton.h"
 #include "locate/searchdlg.h"
 #include "pages/ipaddrdlg.h"
+#include "pages/messagedlg.h"
 #include "pages/modedlg.h"
 #include "pages/passworddlg.h"
+#include "pages/progressdlg.h"
 #include "pages/savedlg.h"
 #include "pages/skinnedpage.h"
 #include "pages/summarydlg.h"
@@ -20,6 +23,7 @@
 #include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QTest>
+#include <QTimer>
 
 using namespace Pixels;
 
@@ -47,6 +51,12 @@ QWidget* PageNamed(const QString& name)
     return nullptr;
 }
 
+bool IsPaintedText(const QWidget* widget)
+{
+    return widget->inherits("CXHTMLStatic") || widget->inherits("CHMXStatic") ||
+           widget->inherits("CPTLabel");
+}
+
 const QStringList kConsoleTail = {u"Locate"_qs,   u"Repeater"_qs, u"IP Address"_qs,
                                   u"Wireless"_qs, u"Firmware"_qs, u"Password"_qs,
                                   u"Reset"_qs,    u"Minimize"_qs, u"Close"_qs};
@@ -66,6 +76,9 @@ private slots:
     void focusIsShownAndLeavesNoTrace();
     void firstTabShowsAnUnseenFocus();
     void screenReaderCanPressAPictureButton();
+    void messageIsReadAsAnAlertAndItsOkTakesTheKeys();
+    void progressIsReadAsAProgressBar_data();
+    void progressIsReadAsAProgressBar();
 
 private:
     // Tab from nothing focused until the focus comes round again; the widgets in order.
@@ -193,6 +206,26 @@ void TestKeyboard::tabWalksThePageInReadingOrder()
                      (widget->parentWidget() != shown && visited.contains(widget->parentWidget())),
                  qPrintable(u"not reached by Tab: "_qs + AccessibleName(widget)));
     }
+
+    // What the picture says and every painted text reach a screen reader too.
+    QAccessibleInterface* described = QAccessible::queryAccessibleInterface(shown);
+    QVERIFY(!described->text(QAccessible::Name).isEmpty());
+    QVERIFY(!described->text(QAccessible::Description).isEmpty());
+    QStringList texts;
+    for (QWidget* widget : shown->findChildren<QWidget*>()) {
+        if (!widget->isVisible() || !IsPaintedText(widget))
+            continue;
+        QAccessibleInterface* text = QAccessible::queryAccessibleInterface(widget);
+        QCOMPARE(text->role(), QAccessible::StaticText);
+        QAccessibleTextInterface* words = text->textInterface();
+        QVERIFY(words);
+        QCOMPARE(words->text(0, words->characterCount()), text->text(QAccessible::Name));
+        texts.append(text->text(QAccessible::Name) + u" / "_qs +
+                     text->text(QAccessible::Description));
+    }
+    const QString expected = page == u"CSearchDlg"_qs ? G_pSearchDlg->m_strResult + u" / "_qs
+                                                      : G_mstrIPAddress + u" / IP Address"_qs;
+    QVERIFY2(texts.contains(expected), qPrintable(texts.join(u" | "_qs)));
 }
 
 void TestKeyboard::spacePressesAPictureButtonEnterAndEscDoNot()
@@ -285,6 +318,71 @@ void TestKeyboard::screenReaderCanPressAPictureButton()
     QAccessibleInterface* own =
         QAccessible::queryAccessibleInterface(summary->StepButton(Skin::Repeater));
     QCOMPARE(own->text(QAccessible::Description), u"Current step"_qs);
+}
+
+void TestKeyboard::messageIsReadAsAnAlertAndItsOkTakesTheKeys()
+{
+    QVERIFY(m_frame->OpenConsole(u"QZ-8061Tr"_qs, u"192.168.77.10"_qs, u"255.255.255.0"_qs));
+    CTarn_MessageDlg* message = G_pMessageDlg;
+    message->m_strMessage = u"Invalid &lt;IP&gt; address"_qs;
+    QWidget* focus = nullptr;
+    QString name;
+    QAccessible::Role role = QAccessible::NoRole;
+    QString okName;
+    bool stayedUp = true;
+    QTimer::singleShot(0, this, [&] {
+        focus = QApplication::focusWidget();
+        QAccessibleInterface* alert = QAccessible::queryAccessibleInterface(message);
+        role = alert->role();
+        name = alert->text(QAccessible::Name);
+        okName =
+            QAccessible::queryAccessibleInterface(message->OkButton())->text(QAccessible::Name);
+        // The keys act on the focused OK: Enter and Esc still close nothing, Space presses it.
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            stayedUp = stayedUp && message->isVisible();
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    });
+    QCOMPARE(message->exec(), 1);
+    QCOMPARE(focus, message->OkButton());
+    QCOMPARE(role, QAccessible::AlertMessage);
+    QCOMPARE(name, u"Invalid <IP> address"_qs);
+    QCOMPARE(okName, u"OK"_qs);
+    QVERIFY(stayedUp);
+}
+
+void TestKeyboard::progressIsReadAsAProgressBar_data()
+{
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<int>("percent");
+    QTest::newRow("first") << 0 << 0;
+    QTest::newRow("Loading, LAN page read") << 3 << 30;
+    QTest::newRow("last of the wait") << 9 << 90;
+    QTest::newRow("finished") << 10 << 100;
+}
+
+void TestKeyboard::progressIsReadAsAProgressBar()
+{
+    QFETCH(int, frame);
+    QFETCH(int, percent);
+    QVERIFY(m_frame->OpenConsole(u"QZ-8061Tr"_qs, u"192.168.77.10"_qs, u"255.255.255.0"_qs));
+    CTarn_Progress* progress = G_pProgress;
+    progress->m_strMessage = u"Rebooting...."_qs;
+    QAccessibleInterface* bar = nullptr;
+    QVariant value;
+    QTimer::singleShot(0, this, [&] {
+        progress->SetFrame(frame);
+        bar = QAccessible::queryAccessibleInterface(progress);
+        value = bar->valueInterface() ? bar->valueInterface()->currentValue() : QVariant();
+        QCOMPARE(bar->text(QAccessible::Name), u"Rebooting...."_qs);
+        progress->done(0);
+    });
+    progress->exec();
+    QVERIFY(bar);
+    QCOMPARE(bar->role(), QAccessible::ProgressBar);
+    QCOMPARE(value.toInt(), percent);
+    QCOMPARE(bar->valueInterface()->maximumValue().toInt(), 100);
 }
 
 QTEST_MAIN(TestKeyboard)
