@@ -50,7 +50,7 @@ COstrelDlg::COstrelDlg(QWidget* parent) : QDialog(parent, Qt::Window | Qt::Frame
     m_timers->SetTimer(kQueueTimer, 800, PumpQueue);
 
     // Showing the Locate page starts the first scan, as soon as the frame itself shows.
-    G_pSearchDlg = new CSearchDlg(this);
+    G_pSearchDlg = new CSearchDlg(this, this);
     G_pSearchDlg->setGeometry(rect());
     G_pSearchDlg->raise();
     G_pSearchDlg->show();
@@ -87,7 +87,7 @@ bool COstrelDlg::OpenConsole(const QString& model, const QString& ipAddress,
             G_pSearchDlg->hide();
         return false;
     }
-    auto* console = new CTarnDlg(this);
+    auto* console = new CTarnDlg(this, this);
     G_pTarnDlg = console;
     console->hide();
     console->setGeometry(rect());

@@ -1,29 +1,32 @@
 #pragma once
 
+#include "controls/dialogservices.h"
+#include "pages/navigation.h"
+
 #include <QDialog>
 #include <QString>
 
 class CWindowTimers;
 
 // The frame: the program's only top-level window, borderless 700 x 500. It owns the
-// program-wide objects and hosts the Locate page and the device console as children.
-class COstrelDlg : public QDialog {
+// program-wide objects and hosts the Locate page and the device console as children, and is
+// the navigation they are handed.
+class COstrelDlg : public QDialog, public INavigation {
     Q_OBJECT
 public:
-    static constexpr int kWidth = 700;
-    static constexpr int kHeight = 500;
+    static constexpr int kWidth = kFrameWidth;
+    static constexpr int kHeight = kFrameHeight;
     static constexpr unsigned kDiscoveryTimer = 9997;
     static constexpr unsigned kQueueTimer = 9999;
 
     explicit COstrelDlg(QWidget* parent = nullptr);
     ~COstrelDlg() override;
 
-    // Replaces the Locate page by a new console for the device; false when the model is not
-    // ours or the console cannot be made (the program then ends).
-    bool OpenConsole(const QString& model, const QString& ipAddress, const QString& subnetMask);
-    void ShowLocatePage();
-    void CloseWizard();
-    void MinimizeWizard();
+    bool OpenConsole(const QString& model, const QString& ipAddress,
+                     const QString& subnetMask) override;
+    void ShowLocatePage() override;
+    void CloseWizard() override;
+    void MinimizeWizard() override;
 
     // However the program is left (Close, the window manager, a signal), it ends the same way:
     // the window goes, every modal run ends, nothing more reaches the device, and the clean-up

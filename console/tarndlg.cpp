@@ -1,6 +1,5 @@
 #include "console/tarndlg.h"
 
-#include "app/ostreldlg.h"
 #include "controls/dialogservices.h"
 #include "pages/ipaddrdlg.h"
 #include "pages/messagedlg.h"
@@ -25,15 +24,6 @@
 
 CTarnDlg* G_pTarnDlg = nullptr;
 
-CTarn_IPAddrDlg* G_pIPAddrDlg = nullptr;
-CTarn_ModeDlg* G_pModeDlg = nullptr;
-CTarn_SummaryDlg* G_pSummaryDlg = nullptr;
-CTarn_SurveyDlg* G_pSurveyDlg = nullptr;
-CTarn_PasswordDlg* G_pPasswordDlg = nullptr;
-CTarn_SaveDlg* G_pSaveDlg = nullptr;
-CTarn_MessageDlg* G_pMessageDlg = nullptr;
-CTarn_Progress* G_pProgress = nullptr;
-
 namespace
 {
 
@@ -51,11 +41,13 @@ bool CommandQueueEmpty()
     return G_mWebQueue.isEmpty();
 }
 
-template <typename Page> Page* MakePage(QWidget* console, Page*& reference)
+template <typename Page> Page* MakePage(CTarnDlg* console, Page*& reference)
 {
     auto* page = new Page(console);
     page->setGeometry(console->rect());
     page->hide();
+    page->SetNavigation(console);
+    QObject::connect(page, &CSkinnedPage::PageRequested, console, &CTarnDlg::ShowPage);
     reference = page;
     return page;
 }
@@ -88,12 +80,12 @@ const CTarnDlg::Branch CTarnDlg::kBranches[] = {
     {u"SETUPPASSWORD", OnLostConnection::Handle, &CTarnDlg::OnSetupPassword},
 };
 
-CTarnDlg::CTarnDlg(QWidget* parent) : QWidget(parent)
+CTarnDlg::CTarnDlg(QWidget* parent, INavigation* frame) : QWidget(parent), m_frame(frame)
 {
     setObjectName(u"CTarnDlg"_qs);
     setAttribute(Qt::WA_OpaquePaintEvent);
     MakeProgramDialog(this, true);
-    setGeometry(0, 0, COstrelDlg::kWidth, COstrelDlg::kHeight);
+    setGeometry(0, 0, kFrameWidth, kFrameHeight);
     m_timers = new CWindowTimers(this);
     static std::uint32_t lastConsoleId = 0;
     if (++lastConsoleId == 0)
@@ -165,11 +157,6 @@ void CTarnDlg::CommandQueued(const QString& strID)
     m_timers->SetTimer(kResultTimer, kResultPeriodMs, [this](unsigned) { OnResultTimer(); });
 }
 
-bool CTarnDlg::IsResponseOK(const QString& response)
-{
-    return ::IsResponseOK(response);
-}
-
 void CTarnDlg::OnResultTimer()
 {
     if (CommandQueueEmpty())
@@ -220,14 +207,32 @@ void CTarnDlg::Fail(bool closeProgress)
     const QPointer<CTarnDlg> self(this);
     ShowMessage(kCannotConnect);
     if (self && !COverlayDialog::Closing())
-        ReturnToLocatePage();
+        ShowLocatePage();
 }
 
-void CTarnDlg::ReturnToLocatePage()
+bool CTarnDlg::OpenConsole(const QString& model, const QString& ipAddress,
+                           const QString& subnetMask)
 {
-    if (G_pMainDlg)
-        G_pMainDlg->ShowLocatePage();
+    return m_frame && m_frame->OpenConsole(model, ipAddress, subnetMask);
+}
+
+void CTarnDlg::ShowLocatePage()
+{
+    if (m_frame)
+        m_frame->ShowLocatePage();
     hide();
+}
+
+void CTarnDlg::CloseWizard()
+{
+    if (m_frame)
+        m_frame->CloseWizard();
+}
+
+void CTarnDlg::MinimizeWizard()
+{
+    if (m_frame)
+        m_frame->MinimizeWizard();
 }
 
 void CTarnDlg::ShowMessage(int stringId)
@@ -311,5 +316,5 @@ void CTarnDlg::OnSetupPassword(const QString&, bool)
     // The next login has to use the new password.
     if (G_pPasswordDlg)
         G_pPasswordDlg->OnSetupPasswordResult();
-    ReturnToLocatePage();
+    ShowLocatePage();
 }

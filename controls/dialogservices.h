@@ -7,6 +7,9 @@ class QWidget;
 
 // Height of the band at the top of every dialog by which the borderless frame is dragged.
 inline constexpr int kDragBandHeight = 78;
+// The program window's fixed size, which the Locate page and the console fill.
+inline constexpr int kFrameWidth = 700;
+inline constexpr int kFrameHeight = 500;
 
 // Makes `dialog` one of the program's dialogs: Enter and Esc never reach it or its children,
 // and, with `dragBand`, a left press in its top band moves the frame instead of clicking.

@@ -1,13 +1,12 @@
 #include "locate/searchdlg.h"
 
-#include "app/ostreldlg.h"
-#include "console/tarndlg.h"
 #include "controls/dialogservices.h"
 #include "controls/ptbutton.h"
 #include "controls/ptlabel.h"
 #include "discovery/discoveryqueue.h"
 #include "discovery/udpmanager.h"
 #include "locate/devicelist.h"
+#include "pages/consolepages.h"
 #include "pages/pageaccessible.h"
 #include "pages/progressdlg.h"
 #include "pages/summarydlg.h"
@@ -50,7 +49,8 @@ QString WithoutLineBreaks(QString text)
 
 } // namespace
 
-CSearchDlg::CSearchDlg(QWidget* parent) : QWidget(parent)
+CSearchDlg::CSearchDlg(QWidget* parent, INavigation* navigation)
+    : QWidget(parent), m_navigation(navigation)
 {
     setObjectName(u"CSearchDlg"_qs);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -85,15 +85,15 @@ CSearchDlg::CSearchDlg(QWidget* parent) : QWidget(parent)
 
     m_close = new CPTButton(this, kClose);
     m_close->setObjectName(QString::number(kClose));
-    connect(m_close, &CPTButton::clicked, this, [] {
-        if (G_pMainDlg)
-            G_pMainDlg->CloseWizard();
+    connect(m_close, &CPTButton::clicked, this, [this] {
+        if (m_navigation)
+            m_navigation->CloseWizard();
     });
     m_minimize = new CPTButton(this, kMinimize);
     m_minimize->setObjectName(QString::number(kMinimize));
-    connect(m_minimize, &CPTButton::clicked, this, [] {
-        if (G_pMainDlg)
-            G_pMainDlg->MinimizeWizard();
+    connect(m_minimize, &CPTButton::clicked, this, [this] {
+        if (m_navigation)
+            m_navigation->MinimizeWizard();
     });
 
     m_list->setAccessibleName(u"Smart Repeaters on your network"_qs);
@@ -251,7 +251,8 @@ void CSearchDlg::OnConnect()
     // Emptied before the console opens: its summary page shows at once, under the progress
     // dialog, and must not show the previous device's values meanwhile.
     ClearStatusValues();
-    if (!G_pMainDlg || !G_pMainDlg->OpenConsole(device.strModel, device.strIP, device.strSubnet))
+    if (!m_navigation ||
+        !m_navigation->OpenConsole(device.strModel, device.strIP, device.strSubnet))
         return;
     // Every connection starts with the LAN page; the console chains the other two.
     QueueLanInfo({}, {});

@@ -2,6 +2,7 @@
 
 #include "controls/ptpicture.h"
 #include "discovery/discoverytypes.h"
+#include "pages/navigation.h"
 #include "pages/skin.h"
 
 #include <QRect>
@@ -33,7 +34,8 @@ public:
     // The log line of a login is cut to this many bytes.
     static constexpr qsizetype kLoginLogLimit = 1023;
 
-    explicit CSearchDlg(QWidget* parent);
+    // `navigation` opens the console at Connect and closes or minimizes the program.
+    explicit CSearchDlg(QWidget* parent, INavigation* navigation = nullptr);
 
     void OnScan();
     // Timer 1: the "Searching." animation, and the list once the scan is over.
@@ -75,6 +77,7 @@ private:
     std::array<CPTButton*, Skin::kStepCount> m_steps{};
     QPushButton* m_scan = nullptr;
     QPushButton* m_connect = nullptr;
+    INavigation* m_navigation = nullptr;
     CPTButton* m_close = nullptr;
     CPTButton* m_minimize = nullptr;
     CWindowTimers* m_timers = nullptr;

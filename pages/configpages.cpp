@@ -1,8 +1,8 @@
 #include "pages/configpages.h"
 
-#include "app/ostreldlg.h"
-#include "console/tarndlg.h"
+#include "pages/consolepages.h"
 #include "pages/messagedlg.h"
+#include "pages/navigation.h"
 #include "pages/progressdlg.h"
 #include "platform/stringtable.h"
 #include "platform/windowtimers.h"
@@ -36,7 +36,8 @@ bool RunProgress(const QString& text)
     return !COverlayDialog::Closing();
 }
 
-bool WaitTick(int& ticks, int lastTick, CWindowTimers* timers, unsigned timerId)
+bool WaitTick(int& ticks, int lastTick, CWindowTimers* timers, unsigned timerId,
+              INavigation* navigation)
 {
     ++ticks;
     if (G_pProgress)
@@ -47,10 +48,8 @@ bool WaitTick(int& ticks, int lastTick, CWindowTimers* timers, unsigned timerId)
     if (G_pProgress)
         G_pProgress->done(0);
     // The device is back after its restart; the Locate page finds it again.
-    if (G_pMainDlg)
-        G_pMainDlg->ShowLocatePage();
-    else if (G_pTarnDlg)
-        G_pTarnDlg->hide();
+    if (navigation)
+        navigation->ShowLocatePage();
     return true;
 }
 

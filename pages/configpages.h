@@ -6,6 +6,7 @@
 #include <functional>
 
 class CWindowTimers;
+class INavigation;
 class QWidget;
 
 // What the IP address, firmware, password and reset pages share: their messages, their timed
@@ -29,8 +30,9 @@ QString DeviceText(QString value);
 bool RunProgress(const QString& text);
 
 // One tick of a timed wait on `timerId`: the next frame, and after the last tick the end of
-// the wait, with the Locate page shown and the console hidden. True when the wait has ended.
-bool WaitTick(int& ticks, int lastTick, CWindowTimers* timers, unsigned timerId);
+// the wait, with the Locate page shown and the console hidden (through `navigation`). True when the wait has ended.
+bool WaitTick(int& ticks, int lastTick, CWindowTimers* timers, unsigned timerId,
+              INavigation* navigation);
 
 // A page hidden in the middle of its wait: nothing else would end the progress dialog, and the
 // program would stay blocked behind it.

@@ -268,5 +268,6 @@ void CTarn_IPAddrDlg::StartRebootWait()
 
 void CTarn_IPAddrDlg::OnTimer(unsigned)
 {
-    ConfigPages::WaitTick(m_nRebootTicks, kRebootLastTick, m_timers, kRebootTimer);
+    ConfigPages::WaitTick(m_nRebootTicks, kRebootLastTick, m_timers, kRebootTimer,
+                          Navigation());
 }

@@ -1,7 +1,5 @@
 #include "pages/modedlg.h"
 
-#include "app/ostreldlg.h"
-#include "console/tarndlg.h"
 #include "controls/xhtmlstatic.h"
 #include "pages/configpages.h"
 #include "pages/pageaccessible.h"
@@ -135,10 +133,7 @@ void CTarn_ModeDlg::OnUploadResult(const QString& response, bool accepted)
     }
     if (!StartUpgradeWait())
         return;
-    if (G_pMainDlg)
-        G_pMainDlg->ShowLocatePage();
-    else if (G_pTarnDlg)
-        G_pTarnDlg->hide();
+    ShowLocatePage();
 }
 
 bool CTarn_ModeDlg::StartUpgradeWait()
@@ -151,5 +146,6 @@ bool CTarn_ModeDlg::StartUpgradeWait()
 
 void CTarn_ModeDlg::OnTimer(unsigned)
 {
-    ConfigPages::WaitTick(m_nRebootTicks, kUpgradeLastTick, m_timers, kUpgradeTimer);
+    ConfigPages::WaitTick(m_nRebootTicks, kUpgradeLastTick, m_timers, kUpgradeTimer,
+                          Navigation());
 }

@@ -107,5 +107,6 @@ void CTarn_SaveDlg::StartRebootWait()
 void CTarn_SaveDlg::OnTimer(unsigned id)
 {
     if (id == kRebootTimer)
-        ConfigPages::WaitTick(m_nRebootTicks, kRebootLastTick, m_timers, kRebootTimer);
+        ConfigPages::WaitTick(m_nRebootTicks, kRebootLastTick, m_timers, kRebootTimer,
+                              Navigation());
 }

@@ -1,10 +1,9 @@
 #include "pages/skinnedpage.h"
 
-#include "app/ostreldlg.h"
-#include "console/tarndlg.h"
 #include "controls/dialogservices.h"
 #include "controls/hmxstatic.h"
 #include "controls/ptbutton.h"
+#include "pages/consolepages.h"
 #include "pages/ipaddrdlg.h"
 #include "pages/modedlg.h"
 #include "pages/pageaccessible.h"
@@ -46,15 +45,15 @@ CSkinnedPage::CSkinnedPage(QWidget* parent, const PageSkin& skin) : QWidget(pare
     }
     m_close = new CPTButton(this, m_skin.closeId);
     m_close->setObjectName(QString::number(m_skin.closeId));
-    connect(m_close, &CPTButton::clicked, this, [] {
-        if (G_pMainDlg)
-            G_pMainDlg->CloseWizard();
+    connect(m_close, &CPTButton::clicked, this, [this] {
+        if (m_navigation)
+            m_navigation->CloseWizard();
     });
     m_minimize = new CPTButton(this, m_skin.minimizeId);
     m_minimize->setObjectName(QString::number(m_skin.minimizeId));
-    connect(m_minimize, &CPTButton::clicked, this, [] {
-        if (G_pMainDlg)
-            G_pMainDlg->MinimizeWizard();
+    connect(m_minimize, &CPTButton::clicked, this, [this] {
+        if (m_navigation)
+            m_navigation->MinimizeWizard();
     });
     m_macLabel = MakeDeviceLabel(this, m_skin.macLabelId);
     m_ipLabel = MakeDeviceLabel(this, m_skin.ipLabelId);
@@ -124,14 +123,17 @@ void CSkinnedPage::hideEvent(QHideEvent* event)
 void CSkinnedPage::OnStepClicked(Skin::Step step)
 {
     if (step == Skin::Locate) {
-        if (G_pMainDlg)
-            G_pMainDlg->ShowLocatePage();
+        ShowLocatePage();
         return;
     }
-    if (!G_pTarnDlg)
-        return;
     if (QWidget* page = ConsolePageForStep(step))
-        G_pTarnDlg->ShowPage(page);
+        emit PageRequested(page);
+}
+
+void CSkinnedPage::ShowLocatePage()
+{
+    if (m_navigation)
+        m_navigation->ShowLocatePage();
 }
 
 QWidget* ConsolePageForStep(Skin::Step step)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controls/ptpicture.h"
+#include "pages/navigation.h"
 #include "pages/skin.h"
 
 #include <QWidget>
@@ -40,6 +41,15 @@ public:
     CHMXStatic* IPLabel() const { return m_ipLabel; }
     const PageSkin& Skin() const { return m_skin; }
 
+    // Where Close, Minimize, the Locate step and the end of a wait lead; none for a page alone.
+    void SetNavigation(INavigation* navigation) { m_navigation = navigation; }
+    INavigation* Navigation() const { return m_navigation; }
+    void ShowLocatePage();
+
+signals:
+    // A step to another console page: the console shows it in place of this one.
+    void PageRequested(QWidget* page);
+
 protected:
     // Loads the background and lays the page out once.
     void OnInitDialog();
@@ -59,6 +69,7 @@ private:
     void OnStepClicked(Skin::Step step);
 
     PageSkin m_skin;
+    INavigation* m_navigation = nullptr;
     CPTPicture m_background;
     std::array<CPTButton*, Skin::kStepCount> m_steps{};
     CPTButton* m_close = nullptr;

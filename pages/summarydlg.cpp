@@ -1,6 +1,5 @@
 #include "pages/summarydlg.h"
 
-#include "console/tarndlg.h"
 #include "controls/ctlbutton.h"
 #include "controls/xhtmlstatic.h"
 #include "pages/pageaccessible.h"
@@ -117,6 +116,6 @@ void CTarn_SummaryDlg::FillSummary()
 
     for (int i = kDHCPIndex + 1; i < kValueCount; ++i)
         ShowValue(i);
-    if (G_pTarnDlg)
-        G_pTarnDlg->repaint();
+    if (QWidget* console = parentWidget())
+        console->repaint();
 }

@@ -1,9 +1,8 @@
 #include "pages/surveydlg.h"
 
-#include "app/ostreldlg.h"
-#include "console/tarndlg.h"
 #include "controls/gridrowdelegate.h"
 #include "controls/xhtmlstatic.h"
+#include "pages/consolepages.h"
 #include "pages/messagedlg.h"
 #include "pages/pageaccessible.h"
 #include "pages/progressdlg.h"
@@ -360,8 +359,5 @@ void CTarn_SurveyDlg::OnTimer(unsigned)
     if (G_pProgress)
         G_pProgress->done(0);
     // The device comes back after its reboot; the Locate page finds it again.
-    if (G_pMainDlg)
-        G_pMainDlg->ShowLocatePage();
-    else if (G_pTarnDlg)
-        G_pTarnDlg->hide();
+    ShowLocatePage();
 }

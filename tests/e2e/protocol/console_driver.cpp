@@ -59,7 +59,7 @@ int main(int argc, char* argv[])
 
     if (!frame.OpenConsole(QString::fromUtf16(kSupportedModel), ip, mask) || !G_pTarnDlg) {
         // Until the frame makes consoles itself, make one the way it will.
-        auto* console = new CTarnDlg(&frame);
+        auto* console = new CTarnDlg(&frame, &frame);
         G_pTarnDlg = console;
         console->SetDevice(ip, mask);
         console->show();

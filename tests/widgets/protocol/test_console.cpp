@@ -474,7 +474,7 @@ void TestConsole::okTest()
     QFETCH(QString, response);
     QFETCH(bool, ok);
     QFETCH(bool, accepted);
-    QCOMPARE(CTarnDlg::IsResponseOK(response), ok);
+    QCOMPARE(IsResponseOK(response), ok);
     QCOMPARE(IsAnswerAccepted(result, response), accepted);
 
     // The firmware page acts on that alone: only an accepted answer starts the upgrade wait.
