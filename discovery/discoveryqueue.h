@@ -8,6 +8,11 @@
 #include <cstdint>
 #include <functional>
 
+// The job queue (index 0 is the head; a scan runs while it is not empty) and the devices found
+// by the current scan.
+extern QList<_STRU_UDP_DATA> G_mUDPQueue;
+extern CFoundDevices G_mAPList;
+
 // Starts a scan: queues a job of three queries 750 ms apart and empties the device list.
 void QueueDiscovery(const QString& strTag);
 

@@ -65,8 +65,3 @@ private:
     QList<_STRU_AP_INFO> m_devices;
     QSet<QString> m_keys;
 };
-
-// The job queue (index 0 is the head; a scan runs while it is not empty) and the devices found
-// by the current scan.
-extern QList<_STRU_UDP_DATA> G_mUDPQueue;
-extern CFoundDevices G_mAPList;

@@ -8,6 +8,7 @@
 #include "controls/ptbutton.h"
 #include "controls/ptlabel.h"
 #include "controls/xhtmlstatic.h"
+#include "discovery/discoveryqueue.h"
 #include "discovery/discoverytypes.h"
 #include "discovery/udpmanager.h"
 #include "locate/devicelist.h"

@@ -3,6 +3,7 @@
 #include "controls/dialogservices.h"
 #include "controls/ptlabel.h"
 #include "controls/xhtmlstatic.h"
+#include "discovery/discoveryqueue.h"
 #include "discovery/discoverytypes.h"
 #include "locate/devicelist.h"
 #include "locate/searchdlg.h"
