@@ -12,16 +12,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace {
-
-bool ParseIPv4(const QString& text, in_addr& address)
-{
-    const QByteArray bytes = text.toLatin1();
-    return !bytes.contains('\0') && inet_pton(AF_INET, bytes.constData(), &address) == 1;
-}
-
-} // namespace
-
 CAsyncTcpSocket::CAsyncTcpSocket(QObject* parent) : QObject(parent) {}
 
 CAsyncTcpSocket::~CAsyncTcpSocket()
@@ -29,15 +19,12 @@ CAsyncTcpSocket::~CAsyncTcpSocket()
     Close();
 }
 
-bool CAsyncTcpSocket::Create(const QString& localAddress, int& error)
+bool CAsyncTcpSocket::Create(quint32 localAddress, int& error)
 {
     Close();
     sockaddr_in local{};
     local.sin_family = AF_INET;
-    if (!localAddress.isEmpty() && !ParseIPv4(localAddress, local.sin_addr)) {
-        error = EINVAL;
-        return false;
-    }
+    local.sin_addr.s_addr = localAddress;
     ++m_connection;
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (m_fd < 0) {
@@ -59,7 +46,7 @@ bool CAsyncTcpSocket::Create(const QString& localAddress, int& error)
     return true;
 }
 
-bool CAsyncTcpSocket::Connect(const QString& address, quint16 port, int& error)
+bool CAsyncTcpSocket::Connect(quint32 address, quint16 port, int& error)
 {
     if (m_fd < 0) {
         error = EBADF;
@@ -68,10 +55,7 @@ bool CAsyncTcpSocket::Connect(const QString& address, quint16 port, int& error)
     sockaddr_in remote{};
     remote.sin_family = AF_INET;
     remote.sin_port = htons(port);
-    if (!ParseIPv4(address, remote.sin_addr)) {
-        error = EINVAL;
-        return false;
-    }
+    remote.sin_addr.s_addr = address;
     if (::connect(m_fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) == 0) {
         // Done already; still reported from the event loop, like every other notification.
         const int fd = m_fd;

@@ -26,10 +26,11 @@ public:
     // A source given to SendFrom failed: the connection has been reset.
     std::function<void()> onSendFailed;
 
-    // A stream socket bound to the local address (empty: any). false with errno in error.
-    bool Create(const QString& localAddress, int& error);
+    // Addresses are IPv4 in network byte order.
+    // A stream socket bound to the local address (0: any). false with errno in error.
+    [[nodiscard]] bool Create(quint32 localAddress, int& error);
     // Starts connecting; a failure reported at once gives no notification at all.
-    bool Connect(const QString& address, quint16 port, int& error);
+    bool Connect(quint32 address, quint16 port, int& error);
     // At most size bytes; 0 when nothing waits, -1 on an error.
     qsizetype Receive(char* buffer, qsizetype size);
     // Queues all the bytes; they go out as fast as the peer takes them.

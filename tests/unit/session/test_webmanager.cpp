@@ -181,6 +181,8 @@ private slots:
     void pumpWaitsForTheWorkerAndBindsItsAddress();
     void workerResultReachesOnlyTheSameCommand();
     void errorPreparationEndsTheBurst();
+    void malformedDeviceAddressIsUnreachable_data();
+    void malformedDeviceAddressIsUnreachable();
     void connectTimesOutAfterTenSeconds();
     void refusedConnectionTimesOut();
     void tickWrapRestartsTheStep();
@@ -489,6 +491,30 @@ void TestWebManager::errorPreparationEndsTheBurst()
     QCOMPARE(G_mWebQueue.first().strData, QString());
     QTest::qWait(20);
     QVERIFY(device.requests.isEmpty());
+}
+
+void TestWebManager::malformedDeviceAddressIsUnreachable_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("mask");
+    QTest::newRow("empty") << QString() << u"255.255.255.0"_qs;
+    QTest::newRow("three octets") << u"192.168.77"_qs << u"255.255.255.0"_qs;
+    QTest::newRow("octet too big") << u"192.168.77.256"_qs << u"255.255.255.0"_qs;
+    QTest::newRow("text") << u"ERROR"_qs << u"255.255.255.0"_qs;
+    QTest::newRow("mask garbage") << u"192.168.77.10"_qs << u"/24"_qs;
+}
+
+void TestWebManager::malformedDeviceAddressIsUnreachable()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, mask);
+    m_web->AddCommand(u"LANINFO"_qs, u"A"_qs, address, mask);
+    Tick();
+    QVERIFY(!m_web->RouteWorkerRunning());
+    QCOMPARE(HeadState(), 7);
+    QCOMPARE(G_mstrLocalIP, u"ERROR"_qs);
+    QVERIFY(m_net->Journal().isEmpty());
+    QVERIFY(ReadLog().contains("is not an IPv4 address"));
 }
 
 void TestWebManager::connectTimesOutAfterTenSeconds()
