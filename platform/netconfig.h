@@ -28,7 +28,6 @@ struct SNetAdapter {
     QString name;
     QByteArray hardwareAddress;
     int type = kAdapterTypeOther;
-    bool dhcpEnabled = false;
     // Up with carrier. Windows lists an adapter without it with the address 0.0.0.0; here it
     // keeps its addresses, so this says what they are worth.
     bool connected = true;

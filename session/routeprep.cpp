@@ -97,17 +97,14 @@ void CRoutePreparer::ReadAdapter(quint32 ifIndex)
         for (const SNetAdapter& adapter : adapters) {
             if (adapter.index != ifIndex)
                 continue;
-            m_adapter.index = ifIndex;
             std::memset(m_adapter.hardwareAddress, 0, sizeof m_adapter.hardwareAddress);
             std::memcpy(m_adapter.hardwareAddress, adapter.hardwareAddress.constData(),
                         size_t(qMin<qsizetype>(adapter.hardwareAddress.size(),
                                                sizeof m_adapter.hardwareAddress)));
             m_adapter.name = adapter.name;
-            m_adapter.dhcpEnabled = adapter.dhcpEnabled;
             break;
         }
     }
-    m_adapter.connectionName = m_adapter.name;
 }
 
 SRoute CRoutePreparer::PickLocalAddress(quint32 ifIndex, quint32 device, quint32 mask)

@@ -10,11 +10,7 @@
 // What the session keeps of the adapter that leads to the device.
 struct SAdapterDetails {
     quint8 hardwareAddress[8] = {};
-    quint32 index = 0;
     QString name;
-    // Windows shows a connection name beside the adapter's; here both are the interface name.
-    QString connectionName;
-    bool dhcpEnabled = false;
 };
 
 // Context of the one temporary address added now; 0 when there is none.

@@ -416,7 +416,6 @@ void TestNetConfig::adapterListTypesAndAddresses()
     QCOMPARE(kva.type, kAdapterTypeEthernet);
     QCOMPARE(kva.index, m_a);
     QCOMPARE(kva.hardwareAddress.size(), 6);
-    QVERIFY(!kva.dhcpEnabled);
     QVERIFY(kva.connected);
     QVERIFY(byName.value(u"lo"_qs).connected);
     QVERIFY(!byName.value(u"kvc"_qs).connected);
