@@ -19,7 +19,7 @@ CAsyncTcpSocket::~CAsyncTcpSocket()
     Close();
 }
 
-bool CAsyncTcpSocket::Create(quint32 localAddress, int& error)
+int CAsyncTcpSocket::Create(quint32 localAddress)
 {
     Close();
     sockaddr_in local{};
@@ -27,15 +27,13 @@ bool CAsyncTcpSocket::Create(quint32 localAddress, int& error)
     local.sin_addr.s_addr = localAddress;
     ++m_connection;
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (m_fd < 0) {
-        error = errno;
-        return false;
-    }
+    if (m_fd < 0)
+        return -errno;
     if (::bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) < 0) {
-        error = errno;
+        const int error = errno;
         ::close(m_fd);
         m_fd = -1;
-        return false;
+        return -error;
     }
     m_readNotifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
     m_readNotifier->setEnabled(false);
@@ -43,15 +41,13 @@ bool CAsyncTcpSocket::Create(quint32 localAddress, int& error)
     m_writeNotifier = new QSocketNotifier(m_fd, QSocketNotifier::Write, this);
     m_writeNotifier->setEnabled(false);
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &CAsyncTcpSocket::OnWritable);
-    return true;
+    return 0;
 }
 
-bool CAsyncTcpSocket::Connect(quint32 address, quint16 port, int& error)
+int CAsyncTcpSocket::Connect(quint32 address, quint16 port)
 {
-    if (m_fd < 0) {
-        error = EBADF;
-        return false;
-    }
+    if (m_fd < 0)
+        return -EBADF;
     sockaddr_in remote{};
     remote.sin_family = AF_INET;
     remote.sin_port = htons(port);
@@ -64,15 +60,13 @@ bool CAsyncTcpSocket::Connect(quint32 address, quint16 port, int& error)
                 FinishConnect(0);
         });
         m_connecting = true;
-        return true;
+        return 0;
     }
-    if (errno != EINPROGRESS) {
-        error = errno;
-        return false;
-    }
+    if (errno != EINPROGRESS)
+        return -errno;
     m_connecting = true;
     m_writeNotifier->setEnabled(true);
-    return true;
+    return 0;
 }
 
 qsizetype CAsyncTcpSocket::Receive(char* buffer, qsizetype size)
@@ -195,7 +189,7 @@ void CAsyncTcpSocket::OnReadable()
     }
     if (length < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
         return;
-    const int error = length == 0 ? 0 : errno;
+    const int error = length == 0 ? 0 : -errno;
     // The socket stays open until the next connect; it just has nothing more to say.
     StopNotifiers();
     m_out.clear();
@@ -213,7 +207,7 @@ void CAsyncTcpSocket::OnWritable()
         socklen_t length = sizeof error;
         if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0)
             error = errno;
-        FinishConnect(error);
+        FinishConnect(-error);
         return;
     }
     FlushOutput();

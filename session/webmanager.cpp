@@ -253,11 +253,10 @@ bool CWEBManager::ConnectDevice(const _STRU_WEB_DATA& record)
 {
     m_socket->Close();
     m_nConnectState = 1;
-    int error = 0;
-    if (!m_route.reachable || !record.dwAPAddress || !m_socket->Create(m_route.localAddress, error))
+    if (!m_route.reachable || !record.dwAPAddress || m_socket->Create(m_route.localAddress) != 0)
         return false;
     // A failure reported at once leaves the command to its connect time-out.
-    m_socket->Connect(*record.dwAPAddress, kDevicePort, error);
+    m_socket->Connect(*record.dwAPAddress, kDevicePort);
     return true;
 }
 

@@ -36,7 +36,7 @@ public:
                     qsizetype nFileOffset = -1, qint64 nFileSize = -1);
     // Oldest finished command of that console: its keyword, result code and response; empty
     // when none.
-    QString TakeResult(std::uint32_t console, qint32& dwResult, QString& strData);
+    [[nodiscard]] QString TakeResult(std::uint32_t console, qint32& dwResult, QString& strData);
     // The adapter the device of the commands queued from now on was heard on (0: unknown).
     void SetDeviceAdapter(quint32 ifIndex) { m_deviceAdapter = ifIndex; }
     // The console that queues from now on. Whatever another console left, queued or finished,
@@ -129,8 +129,8 @@ enum class EReceiveOutcome { Discarded, Appended, TooLong };
 // Adds one received block to the head command's response, up to the block's first zero byte:
 // only when it comes from the head's device while that command waits for its answer. A
 // response that would pass `limit` characters ends the command with result 6 instead.
-EReceiveOutcome AppendResponseBlock(QList<_STRU_WEB_DATA>& queue, QStringView peer,
-                                    QByteArrayView block, qsizetype limit);
+[[nodiscard]] EReceiveOutcome AppendResponseBlock(QList<_STRU_WEB_DATA>& queue, QStringView peer,
+                                                  QByteArrayView block, qsizetype limit);
 
 // Timer procedure of timer 9999: advances the head of the command queue by one step.
 void PumpQueue(unsigned timerId);

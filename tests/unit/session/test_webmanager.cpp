@@ -511,7 +511,7 @@ void TestWebManager::malformedDeviceAddressIsUnreachable()
     m_web->AddCommand(u"LANINFO"_qs, u"A"_qs, address, mask);
     Tick();
     QVERIFY(!m_web->RouteWorkerRunning());
-    QCOMPARE(HeadState(), 7);
+    QCOMPARE(HeadState(), kWebUnreachable);
     QCOMPARE(G_mstrLocalIP, u"ERROR"_qs);
     QVERIFY(m_net->Journal().isEmpty());
     QVERIFY(ReadLog().contains("is not an IPv4 address"));
@@ -582,7 +582,7 @@ void TestWebManager::keepAliveDeviceTimesOutWithPartialData()
     Tick();
     qint32 result = 0;
     QString data;
-    m_web->TakeResult(0, result, data);
+    QVERIFY(!m_web->TakeResult(0, result, data).isEmpty());
     QCOMPARE(result, 5);
     QCOMPARE(data, u"HTTP/1.1 200 OK\r\n\r\npart"_qs);
 }
