@@ -134,3 +134,6 @@ enum class EReceiveOutcome { Discarded, Appended, TooLong };
 
 // Timer procedure of timer 9999: advances the head of the command queue by one step.
 void PumpQueue(unsigned timerId);
+
+// The request pipeline, owned by the frame; null while it does not exist.
+extern CWEBManager* G_pWEBManager;

@@ -2,10 +2,10 @@
 // process, against the simulated repeater of the harness's namespaces, from the Locate page
 // through each change to the device's restart and back. Runs only inside the PC namespace of
 // scripts/netns.
-#include "app/dialogservices.h"
-#include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "console/tarndlg.h"
 #include "controls/ctlbutton.h"
+#include "controls/dialogservices.h"
 #include "controls/ipaddressedit.h"
 #include "controls/ptbutton.h"
 #include "controls/xhtmlstatic.h"
@@ -19,7 +19,7 @@
 #include "pages/savedlg.h"
 #include "pages/summarydlg.h"
 #include "platform/windowtimers.h"
-#include "protocol/tarndlg.h"
+#include "session/sessionvalues.h"
 #include "tests/e2e/support/wizardrun.h"
 
 #include <QApplication>

@@ -3,9 +3,9 @@
 // on the display tests/e2e/desktop/on_desktop started inside the PC namespace. What the user
 // sees is read back from the display server itself, not from the widgets; what a screen reader
 // hears, from the accessibility bus.
-#include "app/globals.h"
 #include "app/ostreldlg.h"
 #include "app/windowactivation.h"
+#include "console/tarndlg.h"
 #include "controls/ctlbutton.h"
 #include "controls/ipaddressedit.h"
 #include "controls/ptbutton.h"
@@ -18,8 +18,8 @@
 #include "pages/summarydlg.h"
 #include "platform/singleinstance.h"
 #include "platform/windowtimers.h"
-#include "protocol/tarndlg.h"
 #include "resources/pagetexts.h"
+#include "session/sessionvalues.h"
 #include "tests/e2e/support/wizardrun.h"
 
 #include <QGuiApplication>

@@ -2,10 +2,10 @@
 // the simulated repeater of the harness's namespaces. What the user is shown, that the window
 // keeps being served, and that neither the device nor the PC is left half changed. Runs only
 // inside the PC namespace of scripts/netns.
-#include "app/dialogservices.h"
-#include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "console/tarndlg.h"
 #include "controls/ctlbutton.h"
+#include "controls/dialogservices.h"
 #include "controls/ptbutton.h"
 #include "controls/xhtmlstatic.h"
 #include "locate/devicelist.h"
@@ -16,9 +16,8 @@
 #include "pages/savedlg.h"
 #include "pages/summarydlg.h"
 #include "pages/surveydlg.h"
+#include "platform/diaglog.h"
 #include "platform/windowtimers.h"
-#include "protocol/diaglog.h"
-#include "protocol/tarndlg.h"
 #include "session/webdata.h"
 #include "tests/e2e/support/wizardrun.h"
 

@@ -4,8 +4,7 @@
 // Header only: each user builds it with its own KELDA_* paths.
 #pragma once
 
-#include "app/dialogservices.h"
-#include "app/globals.h"
+#include "controls/dialogservices.h"
 #include "locate/searchdlg.h"
 #include "platform/windowtimers.h"
 

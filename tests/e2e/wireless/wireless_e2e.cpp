@@ -1,9 +1,9 @@
 // The wireless page end to end: the real frame, in this process, against the simulated
 // repeater of the harness's namespaces, from the Locate page through the survey and the
 // repeater connect to the reboot and back. Runs only inside the PC namespace of scripts/netns.
-#include "app/dialogservices.h"
-#include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "console/tarndlg.h"
+#include "controls/dialogservices.h"
 #include "controls/ptbutton.h"
 #include "controls/xhtmlstatic.h"
 #include "locate/devicelist.h"
@@ -13,7 +13,6 @@
 #include "pages/summarydlg.h"
 #include "pages/surveydlg.h"
 #include "platform/windowtimers.h"
-#include "protocol/tarndlg.h"
 #include "tests/e2e/support/wizardrun.h"
 
 #include <QApplication>

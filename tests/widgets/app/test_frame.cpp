@@ -1,9 +1,10 @@
-#include "app/dialogservices.h"
-#include "app/globals.h"
 #include "app/ostreldlg.h"
 #include "app/windowactivation.h"
+#include "controls/dialogservices.h"
 #include "controls/ptbutton.h"
+#include "discovery/udpmanager.h"
 #include "platform/windowtimers.h"
+#include "session/webmanager.h"
 
 #include <QApplication>
 #include <QDir>

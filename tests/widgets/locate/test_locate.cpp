@@ -1,6 +1,6 @@
-#include "app/dialogservices.h"
-#include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "console/tarndlg.h"
+#include "controls/dialogservices.h"
 #include "controls/ptlabel.h"
 #include "controls/xhtmlstatic.h"
 #include "discovery/discoverytypes.h"
@@ -8,11 +8,11 @@
 #include "locate/searchdlg.h"
 #include "pages/progressdlg.h"
 #include "pages/summarydlg.h"
+#include "platform/diaglog.h"
 #include "platform/windowtimers.h"
 #include "protocol/commands.h"
-#include "protocol/diaglog.h"
 #include "protocol/statusvalues.h"
-#include "protocol/tarndlg.h"
+#include "session/sessionvalues.h"
 
 #include <QDir>
 #include <QFile>

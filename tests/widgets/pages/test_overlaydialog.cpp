@@ -1,6 +1,6 @@
-#include "app/dialogservices.h"
-#include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "console/tarndlg.h"
+#include "controls/dialogservices.h"
 #include "controls/ptbutton.h"
 #include "controls/xhtmlstatic.h"
 #include "locate/searchdlg.h"
@@ -8,10 +8,9 @@
 #include "pages/messagedlg.h"
 #include "pages/progressdlg.h"
 #include "pages/summarydlg.h"
+#include "platform/diaglog.h"
 #include "platform/stringtable.h"
-#include "protocol/diaglog.h"
 #include "platform/windowtimers.h"
-#include "protocol/tarndlg.h"
 #include "session/webmanager.h"
 
 #include <QApplication>

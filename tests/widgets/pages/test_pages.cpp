@@ -1,7 +1,7 @@
-#include "app/dialogservices.h"
-#include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "console/tarndlg.h"
 #include "controls/ctlbutton.h"
+#include "controls/dialogservices.h"
 #include "controls/hmxstatic.h"
 #include "controls/ptbutton.h"
 #include "controls/xhtmlstatic.h"
@@ -16,7 +16,7 @@
 #include "pages/surveydlg.h"
 #include "platform/stringtable.h"
 #include "protocol/statusvalues.h"
-#include "protocol/tarndlg.h"
+#include "session/sessionvalues.h"
 #include "tests/widgets/controls/pixels.h"
 
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "app/globals.h"
+#include "console/tarndlg.h"
 #include "pages/ipaddrdlg.h"
 #include "pages/messagedlg.h"
 #include "pages/modedlg.h"
@@ -7,11 +7,11 @@
 #include "pages/savedlg.h"
 #include "pages/summarydlg.h"
 #include "pages/surveydlg.h"
+#include "platform/diaglog.h"
 #include "platform/windowtimers.h"
 #include "protocol/answer.h"
-#include "protocol/diaglog.h"
 #include "protocol/statusvalues.h"
-#include "protocol/tarndlg.h"
+#include "session/sessionvalues.h"
 #include "session/webmanager.h"
 
 #include <QElapsedTimer>

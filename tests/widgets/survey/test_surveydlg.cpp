@@ -1,14 +1,14 @@
-#include "app/globals.h"
+#include "console/tarndlg.h"
 #include "controls/xhtmlstatic.h"
 #include "pages/messagedlg.h"
 #include "pages/progressdlg.h"
 #include "pages/summarydlg.h"
 #include "pages/surveydlg.h"
-#include "pages/surveyparser.h"
 #include "platform/windowtimers.h"
 #include "protocol/commands.h"
 #include "protocol/statusvalues.h"
-#include "protocol/tarndlg.h"
+#include "rules/surveyparser.h"
+#include "session/sessionvalues.h"
 #include "session/webmanager.h"
 
 #include <QComboBox>
