@@ -187,7 +187,8 @@ bool CTarnDlg::HandleResult(const QString& strID, qint32 dwResult, const QString
     for (const Branch& branch : kBranches) {
         if (QStringView(strID).compare(branch.keyword, Qt::CaseInsensitive) != 0)
             continue;
-        const bool lost = dwResult == 5 || dwResult == 6 || dwResult == 7;
+        const bool lost = dwResult == kWebTimedOut || dwResult == kWebClosedWithError ||
+                          dwResult == kWebUnreachable;
         if (lost && branch.lost != OnLostConnection::Handle) {
             Fail(branch.lost == OnLostConnection::FailClosingProgress);
             return false;

@@ -26,7 +26,6 @@ public:
 
     // A web address opened on click, shown as the tool tip; none by default.
     void SetLinkTarget(const QString& target);
-    QString LinkTarget() const { return m_linkTarget; }
 
     void RedrawNow() { repaint(); }
 

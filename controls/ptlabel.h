@@ -35,7 +35,6 @@ public:
     void SetColumnCount(int count);
     void SetColumn(int index, const QString& text, int left, int right, COLORREF color,
                    Qt::Alignment alignment = Qt::AlignLeft);
-    int ColumnCount() const { return m_nColumns; }
 
     bool IsTracking() const { return m_nTracking != 0; }
 

@@ -45,11 +45,6 @@ void ClearDeviceList()
     G_mAPList.squeeze();
 }
 
-void AddDevice(const _STRU_AP_INFO& device)
-{
-    G_mAPList.append(device);
-}
-
 bool IsWaitOver(std::uint32_t now, std::uint32_t lastTick, std::uint32_t intervalMs)
 {
     return static_cast<std::uint32_t>(now - lastTick) > intervalMs;

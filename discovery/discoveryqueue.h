@@ -18,7 +18,6 @@ void QueueDiscovery(const QString& strTag);
 
 void RemoveHeadJob();
 void ClearDeviceList();
-void AddDevice(const _STRU_AP_INFO& device);
 
 // Whether a wait of intervalMs that began at tick lastTick is over at tick now. The counter
 // wraps after 49.7 days; the elapsed time is taken modulo 2^32 so the wrap costs nothing.

@@ -18,6 +18,7 @@
 #include "protocol/statusvalues.h"
 #include "session/base64.h"
 #include "session/sessionvalues.h"
+#include "session/webmanager.h"
 
 #include <QPainter>
 #include <QPushButton>
@@ -244,7 +245,8 @@ void CSearchDlg::OnConnect()
     G_mstrPassword = device.strPassword;
     G_mstrIPAddress = device.strIP;
     G_mstrMACAddress = device.strMAC;
-    G_mdwInterfaceIndex = device.dwInterfaceIndex;
+    if (G_pWEBManager)
+        G_pWEBManager->SetDeviceAdapter(device.dwInterfaceIndex);
     WriteLog(LoginLogLine(G_mstrUserName, G_mstrPassword, G_mstrIPAddress, G_mstrMACAddress));
     G_mstrAuthorization = EncodeBase64(G_mstrUserName + u':' + G_mstrPassword);
 

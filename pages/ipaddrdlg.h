@@ -55,7 +55,6 @@ public:
     CXHTMLStatic* LanText(int controlId) const;
     CCTLButton* DHCPEnableRadio() const { return m_pDHCPEnable; }
     CCTLButton* DHCPDisableRadio() const { return m_pDHCPDisable; }
-    const LabelAreas::IPAddressAreas& Areas() const { return m_areas; }
     CWindowTimers* Timers() const { return m_timers; }
 
     int m_nRebootTicks = 0;

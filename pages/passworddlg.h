@@ -32,7 +32,6 @@ public:
     QLineEdit* NewPasswordEdit() const { return m_pNew; }
     QLineEdit* ConfirmPasswordEdit() const { return m_pConfirm; }
     QPushButton* ApplyButton() const { return m_pApply; }
-    const LabelArea& HandArea() const { return m_handArea; }
 
 protected:
     void LayoutControls() override;

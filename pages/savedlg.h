@@ -34,8 +34,6 @@ public:
     CCTLButton* RebootRadio() const { return m_pReboot; }
     CCTLButton* FactoryResetRadio() const { return m_pFactoryReset; }
     QPushButton* ApplyButton() const { return m_pApply; }
-    const LabelArea& RebootArea() const { return m_rebootArea; }
-    const LabelArea& FactoryResetArea() const { return m_factoryResetArea; }
     CWindowTimers* Timers() const { return m_timers; }
 
     int m_nRebootTicks = 0;

@@ -28,7 +28,6 @@ struct SNetAdapter {
     QString name;
     QByteArray hardwareAddress;
     int type = kAdapterTypeOther;
-    bool dhcpEnabled = false;
     // Up with carrier. Windows lists an adapter without it with the address 0.0.0.0; here it
     // keeps its addresses, so this says what they are worth.
     bool connected = true;
@@ -42,23 +41,24 @@ public:
 
     // The route to the destination: its mask (0 when only a default route leads there) and
     // the interface it leaves by.
-    virtual bool LookupRoute(quint32 destination, quint32& mask, quint32& ifIndex) = 0;
-    virtual bool ReadAdapters(QList<SNetAdapter>& adapters) = 0;
+    [[nodiscard]] virtual bool LookupRoute(quint32 destination, quint32& mask,
+                                           quint32& ifIndex) = 0;
+    [[nodiscard]] virtual bool ReadAdapters(QList<SNetAdapter>& adapters) = 0;
     // The address serves the one device: the PC gains a route to the device through it, not
     // one to the whole subnet.
-    virtual bool AddAddress(quint32 address, quint32 mask, quint32 ifIndex, quint32 device,
-                            quint32& context) = 0;
+    [[nodiscard]] virtual bool AddAddress(quint32 address, quint32 mask, quint32 ifIndex,
+                                          quint32 device, quint32& context) = 0;
     virtual bool DeleteAddress(quint32 context) = 0;
     // The kernel lists the address on the adapter and it is no longer tentative: ready to send
     // from. A read that needs no privilege.
-    virtual bool AddressReady(quint32 ifIndex, quint32 address) = 0;
+    [[nodiscard]] virtual bool AddressReady(quint32 ifIndex, quint32 address) = 0;
     // ARP request for the target from the source (0: any); the answering hardware address.
-    virtual bool ArpRequest(quint32 ifIndex, quint32 target, quint32 source,
-                            QByteArray& hardwareAddress) = 0;
+    [[nodiscard]] virtual bool ArpRequest(quint32 ifIndex, quint32 target, quint32 source,
+                                          QByteArray& hardwareAddress) = 0;
     // Who answers for one of our own, freshly added addresses: our adapter's hardware address
     // when nobody else does, another host's when it uses the address too.
-    virtual bool CandidateOwner(quint32 ifIndex, quint32 candidate,
-                                QByteArray& hardwareAddress) = 0;
+    [[nodiscard]] virtual bool CandidateOwner(quint32 ifIndex, quint32 candidate,
+                                              QByteArray& hardwareAddress) = 0;
     virtual bool FlushNeighbours(quint32 ifIndex) = 0;
 
     // Blocks for ms; false, early, once Interrupt(true) is in force.
@@ -81,4 +81,4 @@ void SetAddressLifetimeForTest(unsigned seconds);
 
 QString AddressToText(quint32 address);
 // Strict dotted quad; false for anything else.
-bool TextToAddress(QStringView text, quint32& address);
+[[nodiscard]] bool TextToAddress(QStringView text, quint32& address);

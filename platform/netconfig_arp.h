@@ -41,10 +41,10 @@ struct ArpResult {
 
 // Asks for the target's hardware address from the given source address (0.0.0.0 makes it a
 // probe); a few tries within timeoutMs.
-ArpResult ResolveAddress(std::uint32_t ifIndex, std::uint32_t target, std::uint32_t source,
-                         int timeoutMs);
+[[nodiscard]] ArpResult ResolveAddress(std::uint32_t ifIndex, std::uint32_t target,
+                                       std::uint32_t source, int timeoutMs);
 // RFC 5227 probe: sender address 0.0.0.0, so no neighbour learns anything from it; answered
 // when another host uses the candidate.
-ArpResult ProbeAddress(std::uint32_t ifIndex, std::uint32_t candidate, int timeoutMs);
+[[nodiscard]] ArpResult ProbeAddress(std::uint32_t ifIndex, std::uint32_t candidate, int timeoutMs);
 
 } // namespace netconfig

@@ -143,9 +143,6 @@ public:
                     continue;
                 adapter.addresses.append(
                     {address.address, netconfig::MaskFromPrefix(address.prefixLength)});
-                // Leased addresses carry a lifetime; configured ones are permanent.
-                if (!(address.flags & IFA_F_PERMANENT))
-                    adapter.dhcpEnabled = true;
             }
             if (adapter.addresses.isEmpty())
                 adapter.addresses.append({0, 0});

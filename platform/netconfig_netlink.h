@@ -56,29 +56,35 @@ struct NeighbourInfo {
 
 // The route the kernel would use for the destination: its prefix length (0 for a default
 // route) and outgoing interface.
-int LookupRoute(std::uint32_t destination, std::uint8_t& prefixLength, std::uint32_t& ifIndex);
-int ListLinks(std::vector<LinkInfo>& links);
+[[nodiscard]] int LookupRoute(std::uint32_t destination, std::uint8_t& prefixLength,
+                              std::uint32_t& ifIndex);
+[[nodiscard]] int ListLinks(std::vector<LinkInfo>& links);
 // IPv4 addresses in the kernel's order (per interface: primary first).
-int ListAddresses(std::vector<AddressInfo>& addresses);
+[[nodiscard]] int ListAddresses(std::vector<AddressInfo>& addresses);
 // The IPv4 routes of every table.
-int ListRoutes(std::vector<RouteInfo>& routes);
+[[nodiscard]] int ListRoutes(std::vector<RouteInfo>& routes);
 
 // exclusive: fail with -EEXIST when the address is there already (never take over an address
 // somebody else configured); otherwise only the lifetimes of an existing address are renewed.
 // The address comes without a subnet route: the caller routes only what it needs through it.
-int AddAddress(std::uint32_t ifIndex, std::uint32_t address, std::uint8_t prefixLength,
-               std::uint32_t lifetimeSeconds, bool exclusive);
+[[nodiscard]] int AddAddress(std::uint32_t ifIndex, std::uint32_t address,
+                             std::uint8_t prefixLength, std::uint32_t lifetimeSeconds,
+                             bool exclusive);
+// Deletions and the flush may be ignored where they only clean up.
 int DeleteAddress(std::uint32_t ifIndex, std::uint32_t address, std::uint8_t prefixLength);
 // A /32 route to destination on the interface's link, leaving from source. The kernel removes
 // it by itself when source is deleted or runs out of lifetime.
-int AddHostRoute(std::uint32_t ifIndex, std::uint32_t destination, std::uint32_t source);
+[[nodiscard]] int AddHostRoute(std::uint32_t ifIndex, std::uint32_t destination,
+                               std::uint32_t source);
 int DeleteHostRoute(std::uint32_t ifIndex, std::uint32_t destination, std::uint32_t source);
 // Deletes the interface's IPv4 neighbour entries, except permanent and no-ARP ones: those
 // were configured by somebody on purpose.
 int FlushNeighbours(std::uint32_t ifIndex);
-int ReadNeighbour(std::uint32_t ifIndex, std::uint32_t address, NeighbourInfo& neighbour);
+[[nodiscard]] int ReadNeighbour(std::uint32_t ifIndex, std::uint32_t address,
+                                NeighbourInfo& neighbour);
 
-bool FindLink(const std::vector<LinkInfo>& links, std::uint32_t ifIndex, LinkInfo& link);
+[[nodiscard]] bool FindLink(const std::vector<LinkInfo>& links, std::uint32_t ifIndex,
+                            LinkInfo& link);
 
 // Mask <-> prefix length; -1 for a mask that is not contiguous.
 int PrefixLength(std::uint32_t mask);

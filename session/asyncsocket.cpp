@@ -12,16 +12,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace {
-
-bool ParseIPv4(const QString& text, in_addr& address)
-{
-    const QByteArray bytes = text.toLatin1();
-    return !bytes.contains('\0') && inet_pton(AF_INET, bytes.constData(), &address) == 1;
-}
-
-} // namespace
-
 CAsyncTcpSocket::CAsyncTcpSocket(QObject* parent) : QObject(parent) {}
 
 CAsyncTcpSocket::~CAsyncTcpSocket()
@@ -29,26 +19,21 @@ CAsyncTcpSocket::~CAsyncTcpSocket()
     Close();
 }
 
-bool CAsyncTcpSocket::Create(const QString& localAddress, int& error)
+int CAsyncTcpSocket::Create(quint32 localAddress)
 {
     Close();
     sockaddr_in local{};
     local.sin_family = AF_INET;
-    if (!localAddress.isEmpty() && !ParseIPv4(localAddress, local.sin_addr)) {
-        error = EINVAL;
-        return false;
-    }
+    local.sin_addr.s_addr = localAddress;
     ++m_connection;
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (m_fd < 0) {
-        error = errno;
-        return false;
-    }
+    if (m_fd < 0)
+        return -errno;
     if (::bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) < 0) {
-        error = errno;
+        const int error = errno;
         ::close(m_fd);
         m_fd = -1;
-        return false;
+        return -error;
     }
     m_readNotifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
     m_readNotifier->setEnabled(false);
@@ -56,22 +41,17 @@ bool CAsyncTcpSocket::Create(const QString& localAddress, int& error)
     m_writeNotifier = new QSocketNotifier(m_fd, QSocketNotifier::Write, this);
     m_writeNotifier->setEnabled(false);
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &CAsyncTcpSocket::OnWritable);
-    return true;
+    return 0;
 }
 
-bool CAsyncTcpSocket::Connect(const QString& address, quint16 port, int& error)
+int CAsyncTcpSocket::Connect(quint32 address, quint16 port)
 {
-    if (m_fd < 0) {
-        error = EBADF;
-        return false;
-    }
+    if (m_fd < 0)
+        return -EBADF;
     sockaddr_in remote{};
     remote.sin_family = AF_INET;
     remote.sin_port = htons(port);
-    if (!ParseIPv4(address, remote.sin_addr)) {
-        error = EINVAL;
-        return false;
-    }
+    remote.sin_addr.s_addr = address;
     if (::connect(m_fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) == 0) {
         // Done already; still reported from the event loop, like every other notification.
         const int fd = m_fd;
@@ -80,15 +60,13 @@ bool CAsyncTcpSocket::Connect(const QString& address, quint16 port, int& error)
                 FinishConnect(0);
         });
         m_connecting = true;
-        return true;
+        return 0;
     }
-    if (errno != EINPROGRESS) {
-        error = errno;
-        return false;
-    }
+    if (errno != EINPROGRESS)
+        return -errno;
     m_connecting = true;
     m_writeNotifier->setEnabled(true);
-    return true;
+    return 0;
 }
 
 qsizetype CAsyncTcpSocket::Receive(char* buffer, qsizetype size)
@@ -211,7 +189,7 @@ void CAsyncTcpSocket::OnReadable()
     }
     if (length < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
         return;
-    const int error = length == 0 ? 0 : errno;
+    const int error = length == 0 ? 0 : -errno;
     // The socket stays open until the next connect; it just has nothing more to say.
     StopNotifiers();
     m_out.clear();
@@ -229,7 +207,7 @@ void CAsyncTcpSocket::OnWritable()
         socklen_t length = sizeof error;
         if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0)
             error = errno;
-        FinishConnect(error);
+        FinishConnect(-error);
         return;
     }
     FlushOutput();

@@ -12,8 +12,9 @@ class QSocketNotifier;
 
 // A non-blocking TCP client socket whose connect, receive and close notifications arrive on
 // the thread that owns it, as the session's state machine expects: connect once the
-// handshake has ended (successfully or not), receive while data waits (the handler must read),
-// close when the peer ends the connection (error 0) or resets it (its errno).
+// handshake has ended (error 0, or a negative errno value), receive while data waits (the
+// handler must read), close when the peer ends the connection (error 0) or resets it (its
+// negative errno value).
 class CAsyncTcpSocket : public QObject {
     Q_OBJECT
 public:
@@ -26,10 +27,11 @@ public:
     // A source given to SendFrom failed: the connection has been reset.
     std::function<void()> onSendFailed;
 
-    // A stream socket bound to the local address (empty: any). false with errno in error.
-    bool Create(const QString& localAddress, int& error);
+    // Addresses are IPv4 in network byte order; results 0 or a negative errno value.
+    // A stream socket bound to the local address (0: any).
+    [[nodiscard]] int Create(quint32 localAddress);
     // Starts connecting; a failure reported at once gives no notification at all.
-    bool Connect(const QString& address, quint16 port, int& error);
+    int Connect(quint32 address, quint16 port);
     // At most size bytes; 0 when nothing waits, -1 on an error.
     qsizetype Receive(char* buffer, qsizetype size);
     // Queues all the bytes; they go out as fast as the peer takes them.

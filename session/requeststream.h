@@ -27,9 +27,9 @@ public:
     CRequestStream& operator=(const CRequestStream&) = delete;
 
     // false, with the reason in Failure(), when the file is gone or no longer of its size.
-    bool Open();
+    [[nodiscard]] bool Open();
     // The next bytes in `chunk` (its content is replaced, its buffer reused) while Data.
-    EChunk Next(QByteArray& chunk);
+    [[nodiscard]] EChunk Next(QByteArray& chunk);
     // All the bytes the request has on the wire.
     qint64 Size() const { return m_size; }
     QString Failure() const { return m_failure; }

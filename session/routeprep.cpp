@@ -35,13 +35,14 @@ QByteArray FirstSix(const QByteArray& bytes, char fill)
     return six;
 }
 
-bool ParseDeviceText(const QString& text, quint32& address)
-{
-    // As the 19-character 8-bit buffer of old held it.
-    return TextToAddress(QString::fromLatin1(ToAnsi(text).left(19)), address);
-}
-
 } // namespace
+
+QString RouteText(const SRoute& route)
+{
+    if (!route.reachable)
+        return u"ERROR"_qs;
+    return route.localAddress ? AddressToText(route.localAddress) : QString();
+}
 
 quint32 MaskOrder(quint32 mask)
 {
@@ -55,24 +56,17 @@ CRoutePreparer::CRoutePreparer(INetConfig& net, SAdapterDetails& adapter, LogSin
 {
 }
 
-QString CRoutePreparer::PrepareRoute(const QString& deviceAddress, const QString& deviceMask)
+SRoute CRoutePreparer::PrepareRoute(quint32 device, quint32 mask)
 {
-    QString result = Prepare(deviceAddress, deviceMask);
+    SRoute result = Prepare(device, mask);
     if (m_stopped)
-        result = QString::fromLatin1(kRouteError);
-    Log(u"PrepareRoute strAPIP=%1 result=%2"_qs.arg(deviceAddress, result));
+        result = SRoute::Unreachable();
+    Log(u"PrepareRoute strAPIP=%1 result=%2"_qs.arg(AddressToText(device), RouteText(result)));
     return result;
 }
 
-QString CRoutePreparer::Prepare(const QString& deviceAddress, const QString& deviceMask)
+SRoute CRoutePreparer::Prepare(quint32 device, quint32 mask)
 {
-    const QString error = QString::fromLatin1(kRouteError);
-    quint32 device = 0;
-    quint32 mask = 0;
-    if (!ParseDeviceText(deviceAddress, device) || !ParseDeviceText(deviceMask, mask)) {
-        Log(u"Device address %1 / %2 is not an IPv4 address"_qs.arg(deviceAddress, deviceMask));
-        return error;
-    }
     for (int pass = 1;; ++pass) {
         quint32 routeMask = 0;
         quint32 ifIndex = 0;
@@ -81,20 +75,17 @@ QString CRoutePreparer::Prepare(const QString& deviceAddress, const QString& dev
             ReadAdapter(ifIndex);
         if (!found || routeMask == 0) {
             if (pass == kPasses || m_stopped || RefusesTemporaryAddress(device, mask) ||
-                ScanAdapters(device, mask).isEmpty()) {
+                ScanAdapters(device, mask) == 0) {
                 DeleteTempAddress();
-                return error;
+                return SRoute::Unreachable();
             }
             continue; // the temporary address now gives a direct route
         }
-        const QString local = PickLocalAddress(ifIndex, device, mask);
-        if (local == error || m_stopped)
-            return error;
-        quint32 source = 0;
-        if (!local.isEmpty())
-            TextToAddress(local, source);
-        if (!ArpProbe(device, source, ifIndex))
-            return error;
+        const SRoute local = PickLocalAddress(ifIndex, device, mask);
+        if (!local.reachable || m_stopped)
+            return SRoute::Unreachable();
+        if (!ArpProbe(device, local.localAddress, ifIndex))
+            return SRoute::Unreachable();
         return local;
     }
 }
@@ -106,24 +97,21 @@ void CRoutePreparer::ReadAdapter(quint32 ifIndex)
         for (const SNetAdapter& adapter : adapters) {
             if (adapter.index != ifIndex)
                 continue;
-            m_adapter.index = ifIndex;
             std::memset(m_adapter.hardwareAddress, 0, sizeof m_adapter.hardwareAddress);
             std::memcpy(m_adapter.hardwareAddress, adapter.hardwareAddress.constData(),
                         size_t(qMin<qsizetype>(adapter.hardwareAddress.size(),
                                                sizeof m_adapter.hardwareAddress)));
             m_adapter.name = adapter.name;
-            m_adapter.dhcpEnabled = adapter.dhcpEnabled;
             break;
         }
     }
-    m_adapter.connectionName = m_adapter.name;
 }
 
-QString CRoutePreparer::PickLocalAddress(quint32 ifIndex, quint32 device, quint32 mask)
+SRoute CRoutePreparer::PickLocalAddress(quint32 ifIndex, quint32 device, quint32 mask)
 {
     QList<SNetAdapter> adapters;
     if (!m_net.ReadAdapters(adapters))
-        return QString();
+        return SRoute::Via(0);
     const SNetAdapter* adapter = nullptr;
     for (const SNetAdapter& candidate : adapters) {
         if (candidate.index == ifIndex) {
@@ -132,37 +120,37 @@ QString CRoutePreparer::PickLocalAddress(quint32 ifIndex, quint32 device, quint3
         }
     }
     if (!adapter)
-        return QString();
+        return SRoute::Via(0);
 
     bool outside = false;
-    QString local;
+    quint32 local = 0;
     for (const SNetAddress& entry : adapter->addresses) {
         if (MaskOrder(mask) > MaskOrder(entry.mask)) {
             // The device's subnet is narrower than this entry's.
             if ((device & mask) == (entry.address & mask)) {
-                local = AddressToText(entry.address);
+                local = entry.address;
                 outside = false;
             } else {
                 outside = true;
             }
         } else {
-            local = AddressToText(entry.address);
+            local = entry.address;
         }
     }
     if (!outside)
-        return QString();
-    if (!local.isEmpty())
-        return local;
+        return SRoute::Via(0);
+    if (local != 0)
+        return SRoute::Via(local);
     if (RefusesTemporaryAddress(device, mask))
-        return QString::fromLatin1(kRouteError);
+        return SRoute::Unreachable();
     const QByteArray hardware(reinterpret_cast<const char*>(m_adapter.hardwareAddress),
                               sizeof m_adapter.hardwareAddress);
-    const QString added = AddTempAddress(ifIndex, hardware, device, mask);
-    return added.isEmpty() ? QString::fromLatin1(kRouteError) : added;
+    const quint32 added = AddTempAddress(ifIndex, hardware, device, mask);
+    return added ? SRoute::Via(added) : SRoute::Unreachable();
 }
 
-QString CRoutePreparer::AddTempAddress(quint32 ifIndex, const QByteArray& hardware,
-                                       quint32 device, quint32 mask)
+quint32 CRoutePreparer::AddTempAddress(quint32 ifIndex, const QByteArray& hardware, quint32 device,
+                                       quint32 mask)
 {
     for (int octet = kFirstCandidate; octet <= kLastCandidate && !m_stopped; ++octet) {
         const quint32 candidate = WithLastOctet(device, octet);
@@ -174,19 +162,19 @@ QString CRoutePreparer::AddTempAddress(quint32 ifIndex, const QByteArray& hardwa
             // The address stays; the device just does not answer from it.
             Log(u"ARP %1 from %2 failed: %3"_qs.arg(AddressToText(device),
                                                    AddressToText(candidate), m_net.LastError()));
-            return QString();
+            return 0;
         }
-        return AddressToText(candidate);
+        return candidate;
     }
-    return QString();
+    return 0;
 }
 
-QString CRoutePreparer::ScanAdapters(quint32 device, quint32 mask)
+quint32 CRoutePreparer::ScanAdapters(quint32 device, quint32 mask)
 {
     QList<SNetAdapter> adapters;
     if (!m_net.ReadAdapters(adapters)) {
         Log(u"ScanAdapters: %1"_qs.arg(m_net.LastError()));
-        return QString();
+        return 0;
     }
     for (const SNetAdapter& adapter : ScanOrder(adapters, m_preferredIfIndex)) {
         QByteArray hardware = adapter.hardwareAddress.left(8);
@@ -196,13 +184,13 @@ QString CRoutePreparer::ScanAdapters(quint32 device, quint32 mask)
             if (TryCandidate(adapter.index, hardware, candidate, mask, device) != Candidate::Ours)
                 continue;
             if (ArpProbe(device, candidate, adapter.index))
-                return AddressToText(candidate);
+                return candidate;
             break; // one candidate per adapter: the device is not on this one
         }
         if (m_stopped)
             break;
     }
-    return QString();
+    return 0;
 }
 
 bool CRoutePreparer::ArpProbe(quint32 device, quint32 source, quint32 ifIndex)

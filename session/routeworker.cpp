@@ -3,11 +3,10 @@
 #include <system_error>
 
 CRouteWorker::CRouteWorker(std::shared_ptr<INetConfig> net, SAdapterDetails& adapter,
-                           CRoutePreparer::LogSink log, QString strID, QString strAPIP,
-                           QString strAPSubnet, quint32 preferredIfIndex)
-    : m_net(std::move(net)), m_preparer(*m_net, adapter, std::move(log)),
-      m_strID(std::move(strID)), m_strAPIP(std::move(strAPIP)),
-      m_strAPSubnet(std::move(strAPSubnet))
+                           CRoutePreparer::LogSink log, QString strID, quint32 device, quint32 mask,
+                           quint32 preferredIfIndex)
+    : m_net(std::move(net)), m_preparer(*m_net, adapter, std::move(log)), m_strID(std::move(strID)),
+      m_device(device), m_mask(mask)
 {
     m_preparer.PreferAdapter(preferredIfIndex);
 }
@@ -16,8 +15,8 @@ std::unique_ptr<CRouteWorker> CRouteWorker::Release(std::shared_ptr<INetConfig> 
                                                     SAdapterDetails& adapter,
                                                     CRoutePreparer::LogSink log)
 {
-    auto worker = std::make_unique<CRouteWorker>(std::move(net), adapter, std::move(log),
-                                                 QString(), QString(), QString());
+    auto worker =
+        std::make_unique<CRouteWorker>(std::move(net), adapter, std::move(log), QString(), 0, 0);
     worker->m_releaseOnly = true;
     return worker;
 }
@@ -34,7 +33,7 @@ bool CRouteWorker::Start()
             if (m_releaseOnly)
                 m_preparer.DeleteTempAddress();
             else
-                m_result = m_preparer.PrepareRoute(m_strAPIP, m_strAPSubnet);
+                m_result = m_preparer.PrepareRoute(m_device, m_mask);
             m_finished.store(true, std::memory_order_release);
         });
     } catch (const std::system_error&) {

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 // One queued HTTP command. dwResult is its state while queued and its result code once
 // finished; the numbers are what the console and the log see.
@@ -12,6 +13,11 @@ struct _STRU_WEB_DATA {
     qint32 dwResult = 0;
     QString strAPIP;
     QString strAPSubnet;
+    // Both as read when queued, in network byte order; empty when the text is no IPv4 address.
+    std::optional<quint32> dwAPAddress;
+    std::optional<quint32> dwAPSubnet;
+    // The adapter the device was heard on (0: unknown): its route is looked for there first.
+    std::uint32_t dwInterfaceIndex = 0;
     // The request before sending; emptied when sent, then the response accumulates here.
     QString strData;
     // 0: the current step has not started.
@@ -27,7 +33,8 @@ struct _STRU_WEB_DATA {
     std::uint32_t dwConsole = 0;
 };
 
-enum : qint32 {
+// The values of dwResult.
+enum EWebResult : qint32 {
     kWebRoutePending = 0,
     kWebConnectPending = 1,
     kWebConnected = 2,
@@ -46,6 +53,6 @@ inline constexpr std::uint32_t kResponseTimeout = 18000;
 // on the user-interface thread.
 extern QList<_STRU_WEB_DATA> G_mWebQueue;
 extern QList<_STRU_WEB_DATA> G_mWebDone;
-// The local address the session socket binds to: empty for any, "ERROR" when the device
-// cannot be reached.
+// The route to the device as the log shows it: empty for any local address, the local address
+// the session socket binds to, or "ERROR" when the device cannot be reached.
 extern QString G_mstrLocalIP;

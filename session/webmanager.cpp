@@ -97,7 +97,7 @@ CWEBManager::CWEBManager(QObject* owner, std::shared_ptr<INetConfig> net)
     m_socket->onReceive = [this] { OnReceive(); };
     m_socket->onClose = [this](int error) { OnClose(error); };
     m_socket->onSendFailed = [this] { OnSendFailed(); };
-    G_mstrLocalIP.clear();
+    SetRoute(SRoute::Via(0));
     if (const QString problem = m_net->StartupProblem(); !problem.isEmpty())
         WriteLog(ToAnsi(u"Network configuration: %1"_qs.arg(problem)));
 }
@@ -126,6 +126,11 @@ void CWEBManager::AddCommand(const QString& strID, const QString& strData, const
     record.strID = strID;
     record.strAPIP = strAPIP;
     record.strAPSubnet = strAPSubnet;
+    if (quint32 address = 0; TextToAddress(strAPIP, address))
+        record.dwAPAddress = address;
+    if (quint32 mask = 0; TextToAddress(strAPSubnet, mask))
+        record.dwAPSubnet = mask;
+    record.dwInterfaceIndex = m_deviceAdapter;
     record.strData = strData;
     record.strFileName = strFileName;
     record.nFileOffset = nFileOffset;
@@ -229,7 +234,7 @@ void CWEBManager::Pump()
         StartRouteWorker(head);
         return;
     case kWebConnectPending:
-        ConnectDevice(head.strAPIP);
+        ConnectDevice(head);
         head.dwTimeout = kConnectTimeout;
         break;
     case kWebConnected:
@@ -246,15 +251,14 @@ void CWEBManager::Pump()
     G_mWebQueue.first() = head;
 }
 
-bool CWEBManager::ConnectDevice(const QString& address)
+bool CWEBManager::ConnectDevice(const _STRU_WEB_DATA& record)
 {
     m_socket->Close();
     m_nConnectState = 1;
-    int error = 0;
-    if (!m_socket->Create(G_mstrLocalIP, error))
+    if (!m_route.reachable || !record.dwAPAddress || m_socket->Create(m_route.localAddress) != 0)
         return false;
     // A failure reported at once leaves the command to its connect time-out.
-    m_socket->Connect(address, kDevicePort, error);
+    m_socket->Connect(*record.dwAPAddress, kDevicePort);
     return true;
 }
 
@@ -392,18 +396,34 @@ void CWEBManager::OnClose(int error)
 
 void CWEBManager::StartRouteWorker(const _STRU_WEB_DATA& record)
 {
+    if (!record.dwAPAddress || !record.dwAPSubnet) {
+        FailPreparation(ToAnsi(u"Device address %1 / %2 is not an IPv4 address"_qs.arg(
+            record.strAPIP, record.strAPSubnet)));
+        return;
+    }
     m_workerConsole = record.dwConsole;
     m_worker =
-        std::make_unique<CRouteWorker>(m_net, m_adapter, LogLine, record.strID, record.strAPIP,
-                                       record.strAPSubnet, G_mdwInterfaceIndex);
+        std::make_unique<CRouteWorker>(m_net, m_adapter, LogLine, record.strID, *record.dwAPAddress,
+                                       *record.dwAPSubnet, record.dwInterfaceIndex);
     m_workerStartTick = StartTick();
     if (!m_worker->Start()) {
         m_worker.reset();
-        WriteLog("Route preparation: no thread");
-        G_mstrLocalIP = QString::fromLatin1(kRouteError);
-        EndCommand(G_mWebQueue.first(), kWebUnreachable);
-        G_mWebQueue.first().dwStartTick = 0;
+        FailPreparation("Route preparation: no thread");
     }
+}
+
+void CWEBManager::FailPreparation(const QByteArray& why)
+{
+    WriteLog(why);
+    SetRoute(SRoute::Unreachable());
+    EndCommand(G_mWebQueue.first(), kWebUnreachable);
+    G_mWebQueue.first().dwStartTick = 0;
+}
+
+void CWEBManager::SetRoute(const SRoute& route)
+{
+    m_route = route;
+    G_mstrLocalIP = RouteText(route);
 }
 
 void CWEBManager::EndOverduePreparation()
@@ -433,7 +453,7 @@ void CWEBManager::EndOverduePreparation()
 void CWEBManager::CollectRouteWorker()
 {
     m_worker->Join();
-    const QString result = m_worker->Result();
+    const SRoute result = m_worker->Result();
     const QString strID = m_worker->CommandID();
     m_worker.reset();
     if (m_workerOverdue) {
@@ -449,14 +469,14 @@ void CWEBManager::CollectRouteWorker()
     }
     if (strID.isEmpty())
         return;
-    G_mstrLocalIP = result;
+    SetRoute(result);
     // Only if the head is still the command the worker prepared for: a new console's first
     // command may have the same keyword but another device.
     if (!G_mWebQueue.isEmpty() && G_mWebQueue.first().strID == strID &&
         G_mWebQueue.first().dwConsole == m_workerConsole &&
         G_mWebQueue.first().dwResult == kWebRoutePending) {
         _STRU_WEB_DATA& head = G_mWebQueue.first();
-        if (result == QLatin1StringView(kRouteError))
+        if (!result.reachable)
             EndCommand(head, kWebUnreachable);
         else
             head.dwResult = kWebConnectPending;
@@ -497,7 +517,7 @@ void CWEBManager::ReleaseRoute()
     AbandonRequest();
     m_socket->Close();
     m_nConnectState = 0;
-    G_mstrLocalIP.clear();
+    SetRoute(SRoute::Via(0));
     if (G_dwNTEContext != 0) {
         if (!m_net->DeleteAddress(G_dwNTEContext))
             WriteLog(ToAnsi(u"DeleteIPAddress failed: %1"_qs.arg(m_net->LastError())));

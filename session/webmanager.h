@@ -36,7 +36,9 @@ public:
                     qsizetype nFileOffset = -1, qint64 nFileSize = -1);
     // Oldest finished command of that console: its keyword, result code and response; empty
     // when none.
-    QString TakeResult(std::uint32_t console, qint32& dwResult, QString& strData);
+    [[nodiscard]] QString TakeResult(std::uint32_t console, qint32& dwResult, QString& strData);
+    // The adapter the device of the commands queued from now on was heard on (0: unknown).
+    void SetDeviceAdapter(quint32 ifIndex) { m_deviceAdapter = ifIndex; }
     // The console that queues from now on. Whatever another console left, queued or finished,
     // is dropped: its answers belong to a device the user has left.
     void SetConsole(std::uint32_t console);
@@ -49,12 +51,14 @@ public:
 
     // One tick of timer 9999.
     void Pump();
-    bool ConnectDevice(const QString& address);
+    // Starts connecting the session socket to the device over the prepared route; false when
+    // no socket could be made. A connect that fails leaves its command to the connect
+    // time-out.
+    bool ConnectDevice(const _STRU_WEB_DATA& record);
 
     int ConnectionState() const { return m_nConnectState; }
     const SAdapterDetails& Adapter() const { return m_adapter; }
     bool RouteWorkerRunning() const { return m_worker != nullptr; }
-    INetConfig& NetConfig() const { return *m_net; }
 
     // A response longer than this (in characters) ends its command with result 6.
     static void SetResponseLimitForTest(qsizetype characters);
@@ -87,6 +91,9 @@ private:
     // 0 when nothing moved.
     std::uint32_t RequestProgress(std::uint32_t now);
     void StartRouteWorker(const _STRU_WEB_DATA& record);
+    // The head's route cannot be prepared at all: it ends as unreachable at once.
+    void FailPreparation(const QByteArray& why);
+    void SetRoute(const SRoute& route);
     void CollectRouteWorker();
     void StopRouteWorker();
     // A preparation past its 100 s: its command ends as unreachable at once, and the worker
@@ -98,6 +105,9 @@ private:
     // 0 idle or closed, 1 connecting, 2 connected.
     int m_nConnectState = 0;
     SAdapterDetails m_adapter;
+    // The last preparation's answer; the commands of a burst reuse it.
+    SRoute m_route;
+    quint32 m_deviceAdapter = 0;
     QObject* m_owner = nullptr;
     // Of the request last sent, what the device had not yet taken at the last look.
     qsizetype m_pendingBytes = 0;
@@ -119,8 +129,8 @@ enum class EReceiveOutcome { Discarded, Appended, TooLong };
 // Adds one received block to the head command's response, up to the block's first zero byte:
 // only when it comes from the head's device while that command waits for its answer. A
 // response that would pass `limit` characters ends the command with result 6 instead.
-EReceiveOutcome AppendResponseBlock(QList<_STRU_WEB_DATA>& queue, QStringView peer,
-                                    QByteArrayView block, qsizetype limit);
+[[nodiscard]] EReceiveOutcome AppendResponseBlock(QList<_STRU_WEB_DATA>& queue, QStringView peer,
+                                                  QByteArrayView block, qsizetype limit);
 
 // Timer procedure of timer 9999: advances the head of the command queue by one step.
 void PumpQueue(unsigned timerId);

@@ -458,12 +458,13 @@ private:
     {
         std::vector<netconfig::LinkInfo> links;
         std::vector<netconfig::AddressInfo> addresses;
-        netconfig::ListLinks(links);
-        netconfig::ListAddresses(addresses);
         QSet<QString> entries;
+        if (netconfig::ListLinks(links) < 0 || netconfig::ListAddresses(addresses) < 0)
+            return entries;
         for (const auto& address : addresses) {
             netconfig::LinkInfo link;
-            netconfig::FindLink(links, address.index, link);
+            if (!netconfig::FindLink(links, address.index, link))
+                continue;
             entries.insert(QString::fromStdString(link.name + ' ' +
                                                   netconfig::AddressText(address.address)) +
                            u'/' + QString::number(address.prefixLength));

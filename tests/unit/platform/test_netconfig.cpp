@@ -53,7 +53,8 @@ netconfig::MacAddress Mac(const char* hex)
 bool HasAddress(std::uint32_t ifIndex, std::uint32_t address, std::uint32_t* lifetime = nullptr)
 {
     std::vector<netconfig::AddressInfo> addresses;
-    netconfig::ListAddresses(addresses);
+    if (netconfig::ListAddresses(addresses) < 0)
+        return false;
     for (const auto& info : addresses) {
         if (info.index == ifIndex && info.address == address) {
             if (lifetime)
@@ -416,7 +417,6 @@ void TestNetConfig::adapterListTypesAndAddresses()
     QCOMPARE(kva.type, kAdapterTypeEthernet);
     QCOMPARE(kva.index, m_a);
     QCOMPARE(kva.hardwareAddress.size(), 6);
-    QVERIFY(!kva.dhcpEnabled);
     QVERIFY(kva.connected);
     QVERIFY(byName.value(u"lo"_qs).connected);
     QVERIFY(!byName.value(u"kvc"_qs).connected);

@@ -18,8 +18,7 @@ public:
     static quint32 Ip(const char* text)
     {
         quint32 address = 0;
-        TextToAddress(QString::fromLatin1(text), address);
-        return address;
+        return TextToAddress(QString::fromLatin1(text), address) ? address : 0;
     }
 
     struct SAdded {

@@ -72,8 +72,6 @@ private slots:
     void scanOrder();
     void laptopAsksTheAdapterThatHeardTheDevice_data();
     void laptopAsksTheAdapterThatHeardTheDevice();
-    void malformedDeviceAddressIsError_data();
-    void malformedDeviceAddressIsError();
     void addressOnlyInsideAPrivateNetwork_data();
     void addressOnlyInsideAPrivateNetwork();
 
@@ -164,7 +162,7 @@ void TestRoutePrep::pickLocalAddress()
     QVERIFY(TextToAddress(mask, deviceMask));
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
     preparer.ReadAdapter(2); // as the route lookup does first: the candidates' owner is us
-    QCOMPARE(preparer.PickLocalAddress(2, kDevice, deviceMask), expected);
+    QCOMPARE(RouteText(preparer.PickLocalAddress(2, kDevice, deviceMask)), expected);
     QCOMPARE(m_net->Journal().filter(u"add "_qs).size(), addsAddress ? 7 : 0);
 }
 
@@ -173,9 +171,9 @@ void TestRoutePrep::pickLocalAddressWithoutTheAdapter()
     m_net->adapters = {CFakeNetConfig::Adapter(2, "eth0", kAdapterTypeEthernet,
                                               {Entry("192.168.0.2", "255.255.0.0")})};
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
-    QCOMPARE(preparer.PickLocalAddress(3, kDevice, kMask24), QString());
+    QCOMPARE(preparer.PickLocalAddress(3, kDevice, kMask24), SRoute::Via(0));
     m_net->adaptersFail = true;
-    QCOMPARE(preparer.PickLocalAddress(2, kDevice, kMask24), QString());
+    QCOMPARE(preparer.PickLocalAddress(2, kDevice, kMask24), SRoute::Via(0));
     QVERIFY(m_net->Journal().filter(u"add "_qs).isEmpty());
 }
 
@@ -183,7 +181,6 @@ void TestRoutePrep::sameSubnetAddsNothing()
 {
     auto eth = CFakeNetConfig::Adapter(2, "eth0", kAdapterTypeEthernet,
                                        {Entry("192.168.77.2", "255.255.255.0")});
-    eth.dhcpEnabled = true;
     m_net->adapters = {eth};
     m_net->route = [](quint32, quint32& mask, quint32& ifIndex) {
         mask = kMask24;
@@ -194,15 +191,12 @@ void TestRoutePrep::sameSubnetAddsNothing()
         return target == kDevice && source == 0;
     };
     CRoutePreparer preparer(*m_net, m_adapter, [this](const QByteArray& l) { m_log << l; });
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), QString());
+    QCOMPARE(RouteText(preparer.PrepareRoute(kDevice, kMask24)), QString());
     QCOMPARE(m_net->Journal(), (QStringList{u"route 192.168.77.10"_qs, u"adapters"_qs,
                                            u"adapters"_qs, u"flush if2"_qs,
                                            u"arp 192.168.77.10 from any if2"_qs}));
     QCOMPARE(G_dwNTEContext, 0u);
-    QCOMPARE(m_adapter.index, 2u);
     QCOMPARE(m_adapter.name, u"eth0"_qs);
-    QCOMPARE(m_adapter.connectionName, u"eth0"_qs);
-    QVERIFY(m_adapter.dhcpEnabled);
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(m_adapter.hardwareAddress), 8),
              kOurMac + QByteArray(2, '\0'));
     QVERIFY(m_log.last().startsWith("PrepareRoute strAPIP=192.168.77.10 result="));
@@ -219,7 +213,7 @@ void TestRoutePrep::sameSubnetSilentDeviceIsError()
         return true;
     };
     CRoutePreparer preparer(*m_net, m_adapter, [this](const QByteArray& l) { m_log << l; });
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"ERROR"_qs);
+    QCOMPARE(RouteText(preparer.PrepareRoute(kDevice, kMask24)), u"ERROR"_qs);
     QVERIFY(Logged("ARP 192.168.77.10 from any failed: no answer"));
 }
 
@@ -245,8 +239,7 @@ void TestRoutePrep::narrowerSubnetAddsTheFirstCandidate()
 {
     NarrowerSubnet::Set(*m_net);
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs),
-             u"192.168.77.241"_qs);
+    QCOMPARE(RouteText(preparer.PrepareRoute(kDevice, kMask24)), u"192.168.77.241"_qs);
     QCOMPARE(
         m_net->Journal(),
         (QStringList{u"route 192.168.77.10"_qs, u"adapters"_qs, u"adapters"_qs,
@@ -264,8 +257,7 @@ void TestRoutePrep::candidateOfAnotherHostIsSkipped()
     NarrowerSubnet::Set(*m_net);
     m_net->foreignOwners[Ip("192.168.77.241")] = QByteArray::fromHex("02ffffffff01");
     CRoutePreparer preparer(*m_net, m_adapter, [this](const QByteArray& l) { m_log << l; });
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs),
-             u"192.168.77.242"_qs);
+    QCOMPARE(RouteText(preparer.PrepareRoute(kDevice, kMask24)), u"192.168.77.242"_qs);
     const QStringList journal = m_net->Journal();
     const auto at = journal.indexOf(u"owner 192.168.77.241 if2"_qs);
     QVERIFY(at > 0);
@@ -284,8 +276,7 @@ void TestRoutePrep::refusedCandidateIsSkippedWithoutDelay()
     NarrowerSubnet::Set(*m_net);
     m_net->addRefused.insert(Ip("192.168.77.241"));
     CRoutePreparer preparer(*m_net, m_adapter, [this](const QByteArray& l) { m_log << l; });
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs),
-             u"192.168.77.242"_qs);
+    QCOMPARE(RouteText(preparer.PrepareRoute(kDevice, kMask24)), u"192.168.77.242"_qs);
     const QStringList journal = m_net->Journal();
     const auto at = journal.indexOf(u"add 192.168.77.241/255.255.255.0 if2"_qs);
     QCOMPARE(journal.mid(at + 1, 2), (QStringList{u"owner 192.168.77.242 if2"_qs,
@@ -299,7 +290,7 @@ void TestRoutePrep::noFreeCandidateStopsAt247()
     for (int i = 241; i <= 248; ++i)
         m_net->foreignOwners[(kDevice & kMask24) | quint32(i) << 24] = "\x02\x01\x01\x01\x01\x01";
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"ERROR"_qs);
+    QCOMPARE(RouteText(preparer.PrepareRoute(kDevice, kMask24)), u"ERROR"_qs);
     const QStringList owners = m_net->Journal().filter(u"owner "_qs);
     QCOMPARE(owners.size(), 7);
     QCOMPARE(owners.last(), u"owner 192.168.77.247 if2"_qs);
@@ -315,7 +306,7 @@ void TestRoutePrep::silentDeviceKeepsTheAddressAndGivesUp()
     NarrowerSubnet::Set(*m_net);
     m_net->arpAnswers = nullptr;
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"ERROR"_qs);
+    QCOMPARE(RouteText(preparer.PrepareRoute(kDevice, kMask24)), u"ERROR"_qs);
     QCOMPARE(m_net->Journal().filter(u"add "_qs).size(), 1);
     QCOMPARE(m_net->live.size(), size_t(1));
 }
@@ -325,7 +316,7 @@ void TestRoutePrep::candidateCheckFailingMovesOn()
     NarrowerSubnet::Set(*m_net);
     m_net->ownerFails = true;
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"ERROR"_qs);
+    QCOMPARE(RouteText(preparer.PrepareRoute(kDevice, kMask24)), u"ERROR"_qs);
     QCOMPARE(m_net->Journal().filter(u"owner "_qs).size(), 7);
     QVERIFY(m_net->Journal().filter(u"add "_qs).isEmpty());
 }
@@ -347,7 +338,7 @@ void TestRoutePrep::defaultRouteScansUsableAdaptersInOrder()
         return ifIndex == 5 && target == kDevice;
     };
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), QString());
+    QCOMPARE(RouteText(preparer.PrepareRoute(kDevice, kMask24)), QString());
     const QStringList journal = m_net->Journal();
     QCOMPARE(journal.filter(u"add "_qs),
              (QStringList{u"add 192.168.77.241/255.255.255.0 if4"_qs,
@@ -372,7 +363,7 @@ void TestRoutePrep::failedLookupScansToo()
     };
     m_net->arpAnswers = [](quint32, quint32 target, quint32) { return target == kDevice; };
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), QString());
+    QCOMPARE(RouteText(preparer.PrepareRoute(kDevice, kMask24)), QString());
     QCOMPARE(m_net->live.size(), size_t(1));
 }
 
@@ -382,7 +373,7 @@ void TestRoutePrep::scanWithoutAnswerRemovesTheAddress()
                                               {Entry("10.77.0.1", "255.255.255.0")})};
     m_net->route = DefaultUntilAdded(*m_net, 4);
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"ERROR"_qs);
+    QCOMPARE(RouteText(preparer.PrepareRoute(kDevice, kMask24)), u"ERROR"_qs);
     // One candidate per adapter, then the address goes again.
     const QStringList journal = m_net->Journal();
     QCOMPARE(journal.filter(u"add "_qs).size(), 1);
@@ -404,7 +395,7 @@ void TestRoutePrep::passesAreLimitedToTwo()
     };
     m_net->arpAnswers = [](quint32, quint32 target, quint32) { return target == kDevice; };
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"ERROR"_qs);
+    QCOMPARE(RouteText(preparer.PrepareRoute(kDevice, kMask24)), u"ERROR"_qs);
     const QStringList journal = m_net->Journal();
     QCOMPARE(journal.filter(u"route "_qs).size(), 2);
     QCOMPARE(journal.filter(u"add "_qs).size(), 1);
@@ -421,7 +412,7 @@ void TestRoutePrep::unreadableAdapterListIsError()
         return true;
     };
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), u"ERROR"_qs);
+    QCOMPARE(RouteText(preparer.PrepareRoute(kDevice, kMask24)), u"ERROR"_qs);
     QVERIFY(m_net->Journal().filter(u"add "_qs).isEmpty());
 }
 
@@ -448,7 +439,7 @@ void TestRoutePrep::settleWaitEndsWhenTheAddressIsReady()
     m_net->notReadyAnswers = notReady;
     m_net->interrupted = interrupted;
     CRoutePreparer preparer(*m_net, m_adapter, [this](const QByteArray& l) { m_log << l; });
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), result);
+    QCOMPARE(RouteText(preparer.PrepareRoute(kDevice, kMask24)), result);
     QCOMPARE(m_net->waited, waited);
     QCOMPARE(preparer.Stopped(), interrupted);
     QCOMPARE(m_net->Journal().filter(u"add "_qs).size(), 1);
@@ -538,36 +529,11 @@ void TestRoutePrep::laptopAsksTheAdapterThatHeardTheDevice()
     };
     CRoutePreparer preparer(*m_net, m_adapter, nullptr);
     preparer.PreferAdapter(40);
-    QCOMPARE(preparer.PrepareRoute(u"192.168.77.10"_qs, u"255.255.255.0"_qs), QString());
+    QCOMPARE(RouteText(preparer.PrepareRoute(kDevice, kMask24)), QString());
     QCOMPARE(m_net->Journal().filter(u"add "_qs),
              QStringList{u"add 192.168.77.241/255.255.255.0 if40"_qs});
     QCOMPARE(m_net->Journal().filter(u"owner "_qs).size(), 1);
     QCOMPARE(m_net->Journal().filter(u"ready "_qs).size(), 1);
-}
-
-void TestRoutePrep::malformedDeviceAddressIsError_data()
-{
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<QString>("mask");
-    QTest::newRow("empty") << QString() << u"255.255.255.0"_qs;
-    QTest::newRow("three octets") << u"192.168.77"_qs << u"255.255.255.0"_qs;
-    QTest::newRow("octet too big") << u"192.168.77.256"_qs << u"255.255.255.0"_qs;
-    QTest::newRow("text") << u"ERROR"_qs << u"255.255.255.0"_qs;
-    QTest::newRow("mask garbage") << u"192.168.77.10"_qs << u"/24"_qs;
-}
-
-void TestRoutePrep::malformedDeviceAddressIsError()
-{
-    QFETCH(QString, address);
-    QFETCH(QString, mask);
-    m_net->route = [](quint32, quint32& m, quint32& i) {
-        m = kMask24;
-        i = 2;
-        return true;
-    };
-    CRoutePreparer preparer(*m_net, m_adapter, nullptr);
-    QCOMPARE(preparer.PrepareRoute(address, mask), u"ERROR"_qs);
-    QVERIFY(m_net->Journal().isEmpty());
 }
 
 void TestRoutePrep::addressOnlyInsideAPrivateNetwork_data()
@@ -613,7 +579,8 @@ void TestRoutePrep::addressOnlyInsideAPrivateNetwork()
     };
     m_net->arpAnswers = [](quint32, quint32, quint32) { return true; };
     CRoutePreparer preparer(*m_net, m_adapter, [this](const QByteArray& l) { m_log << l; });
-    QCOMPARE(preparer.PrepareRoute(device, mask), expected);
+    QCOMPARE(RouteText(preparer.PrepareRoute(Ip(qPrintable(device)), Ip(qPrintable(mask)))),
+             expected);
     const QStringList journal = m_net->Journal();
     QVERIFY2(journal.filter(u"add "_qs).isEmpty() && journal.filter(u"owner "_qs).isEmpty(),
              qPrintable(journal.join(u", "_qs)));

@@ -180,6 +180,8 @@ private slots:
     void pumpWaitsForTheWorkerAndBindsItsAddress();
     void workerResultReachesOnlyTheSameCommand();
     void errorPreparationEndsTheBurst();
+    void malformedDeviceAddressIsUnreachable_data();
+    void malformedDeviceAddressIsUnreachable();
     void connectTimesOutAfterTenSeconds();
     void refusedConnectionTimesOut();
     void tickWrapRestartsTheStep();
@@ -490,6 +492,30 @@ void TestWebManager::errorPreparationEndsTheBurst()
     QVERIFY(device.requests.isEmpty());
 }
 
+void TestWebManager::malformedDeviceAddressIsUnreachable_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("mask");
+    QTest::newRow("empty") << QString() << u"255.255.255.0"_qs;
+    QTest::newRow("three octets") << u"192.168.77"_qs << u"255.255.255.0"_qs;
+    QTest::newRow("octet too big") << u"192.168.77.256"_qs << u"255.255.255.0"_qs;
+    QTest::newRow("text") << u"ERROR"_qs << u"255.255.255.0"_qs;
+    QTest::newRow("mask garbage") << u"192.168.77.10"_qs << u"/24"_qs;
+}
+
+void TestWebManager::malformedDeviceAddressIsUnreachable()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, mask);
+    m_web->AddCommand(u"LANINFO"_qs, u"A"_qs, address, mask);
+    Tick();
+    QVERIFY(!m_web->RouteWorkerRunning());
+    QCOMPARE(HeadState(), kWebUnreachable);
+    QCOMPARE(G_mstrLocalIP, u"ERROR"_qs);
+    QVERIFY(m_net->Journal().isEmpty());
+    QVERIFY(ReadLog().contains("is not an IPv4 address"));
+}
+
 void TestWebManager::connectTimesOutAfterTenSeconds()
 {
     // No route in this namespace: the connect fails at once and says nothing more.
@@ -555,7 +581,7 @@ void TestWebManager::keepAliveDeviceTimesOutWithPartialData()
     Tick();
     qint32 result = 0;
     QString data;
-    m_web->TakeResult(0, result, data);
+    QVERIFY(!m_web->TakeResult(0, result, data).isEmpty());
     QCOMPARE(result, 5);
     QCOMPARE(data, u"HTTP/1.1 200 OK\r\n\r\npart"_qs);
 }
