@@ -1,6 +1,3 @@
-#include "app/dialogservices.h"
-#include "app/globals.h"
-#include "app/ostreldlg.h"
 #include "controls/ptlabel.h"
 #include "controls/xhtmlstatic.h"
 #include "discovery/discoverytypes.h"
@@ -13,12 +10,12 @@
 #include "protocol/diaglog.h"
 #include "protocol/statusvalues.h"
 #include "protocol/tarndlg.h"
+#include "tests/widgets/support/frametest.h"
 
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QTest>
 #include <QTimer>
 
 namespace
@@ -44,11 +41,10 @@ void ScanEndsWith(CSearchDlg& page, const QList<_STRU_AP_INFO>& devices)
 
 } // namespace
 
-class TestLocate : public QObject
+class TestLocate : public CFrameTest
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void scanAndResult_data();
     void scanAndResult();
     void selectedDeviceLosesLineBreaks();
@@ -56,11 +52,6 @@ private slots:
     void connectToAnotherModelEndsTheProgram();
     void loginLogLineIsCut();
 };
-
-void TestLocate::initTestCase()
-{
-    QApplication::setFont(QFont(u"Verdana"_qs, 9));
-}
 
 void TestLocate::scanAndResult_data()
 {
