@@ -1,6 +1,6 @@
-#include "app/dialogservices.h"
 #include "app/ostreldlg.h"
 #include "app/windowactivation.h"
+#include "controls/dialogservices.h"
 #include "platform/singleinstance.h"
 
 #include <QApplication>

@@ -1,15 +1,15 @@
 #include "app/ostreldlg.h"
 
-#include "app/dialogservices.h"
-#include "app/globals.h"
+#include "console/tarndlg.h"
+#include "controls/dialogservices.h"
+#include "discovery/discoveryreply.h"
 #include "discovery/udpmanager.h"
 #include "locate/searchdlg.h"
 #include "pages/overlaydialog.h"
 #include "platform/codepage.h"
+#include "platform/diaglog.h"
 #include "platform/stringtable.h"
 #include "platform/windowtimers.h"
-#include "protocol/diaglog.h"
-#include "protocol/tarndlg.h"
 #include "session/webmanager.h"
 
 #include <QApplication>
@@ -20,6 +20,8 @@
 #include <QScreen>
 #include <QThreadPool>
 #include <QTimer>
+
+COstrelDlg* G_pMainDlg = nullptr;
 
 COstrelDlg::COstrelDlg(QWidget* parent) : QDialog(parent, Qt::Window | Qt::FramelessWindowHint)
 {
@@ -33,7 +35,7 @@ COstrelDlg::COstrelDlg(QWidget* parent) : QDialog(parent, Qt::Window | Qt::Frame
     COverlayDialog::SetClosing(false);
     setWindowTitle(LoadString(178));
     setObjectName(QStringLiteral("COstrelDlg"));
-    MakeProgramDialog(this, true);
+    MakeProgramFrame(this);
 
     move(0, 0);
     setFixedSize(kWidth, kHeight);

@@ -46,3 +46,6 @@ private:
     bool m_closing = false;
     bool m_destroyed = false;
 };
+
+// The frame, while it lives.
+extern COstrelDlg* G_pMainDlg;

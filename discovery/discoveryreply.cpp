@@ -1,6 +1,5 @@
 #include "discovery/discoveryreply.h"
 
-#include "app/globals.h"
 #include "platform/codepage.h"
 
 namespace {

@@ -26,3 +26,6 @@ std::optional<_STRU_AP_INFO> ParseDiscoveryReply(QByteArrayView datagram);
 // arrived on; a device heard on several keeps the first. True when appended.
 bool AcceptDiscoveryReply(QByteArrayView datagram, CFoundDevices& devices,
                           std::uint32_t interfaceIndex = 0);
+
+// The only model this wizard drives.
+inline constexpr char16_t kSupportedModel[] = u"QZ-8061Tr";

@@ -1,6 +1,5 @@
 #include "discovery/udpmanager.h"
 
-#include "app/globals.h"
 #include "discovery/discoveryqueue.h"
 #include "discovery/discoveryreply.h"
 #include "platform/windowtimers.h"
@@ -14,6 +13,8 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+CUDPManager* G_pUDPManager = nullptr;
 
 namespace {
 

@@ -57,3 +57,6 @@ std::uint32_t ArrivalInterface(const struct msghdr& message);
 
 // Timer procedure of timer 9997 on the frame: paces the head discovery job.
 void DiscoveryTimerProc(unsigned timerId);
+
+// The discovery socket, owned by the frame; null while it does not exist.
+extern CUDPManager* G_pUDPManager;

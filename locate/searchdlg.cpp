@@ -1,8 +1,8 @@
 #include "locate/searchdlg.h"
 
-#include "app/dialogservices.h"
-#include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "console/tarndlg.h"
+#include "controls/dialogservices.h"
 #include "controls/ptbutton.h"
 #include "controls/ptlabel.h"
 #include "discovery/discoveryqueue.h"
@@ -12,17 +12,19 @@
 #include "pages/progressdlg.h"
 #include "pages/summarydlg.h"
 #include "platform/codepage.h"
+#include "platform/diaglog.h"
 #include "platform/stringtable.h"
 #include "platform/windowtimers.h"
 #include "protocol/commands.h"
-#include "protocol/diaglog.h"
 #include "protocol/statusvalues.h"
-#include "protocol/tarndlg.h"
 #include "session/base64.h"
+#include "session/sessionvalues.h"
 
 #include <QPainter>
 #include <QPushButton>
 #include <QShowEvent>
+
+CSearchDlg* G_pSearchDlg = nullptr;
 
 namespace
 {

@@ -79,3 +79,6 @@ private:
     CPTButton* m_minimize = nullptr;
     CWindowTimers* m_timers = nullptr;
 };
+
+// The Locate page, owned by the frame; null while it does not exist.
+extern CSearchDlg* G_pSearchDlg;

@@ -1,12 +1,11 @@
 #include "pages/configpages.h"
 
-#include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "console/tarndlg.h"
 #include "pages/messagedlg.h"
 #include "pages/progressdlg.h"
 #include "platform/stringtable.h"
 #include "platform/windowtimers.h"
-#include "protocol/tarndlg.h"
 
 #include <QMouseEvent>
 #include <QWidget>

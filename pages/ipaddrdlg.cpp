@@ -3,13 +3,13 @@
 #include "controls/ctlbutton.h"
 #include "controls/ipaddressedit.h"
 #include "controls/xhtmlstatic.h"
-#include "pages/addressrules.h"
 #include "pages/configpages.h"
 #include "pages/pageaccessible.h"
 #include "platform/stringtable.h"
 #include "platform/windowtimers.h"
 #include "protocol/commands.h"
 #include "protocol/statusvalues.h"
+#include "rules/addressrules.h"
 
 #include <QButtonGroup>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #include "pages/messagedlg.h"
 
-#include "app/dialogservices.h"
+#include "controls/dialogservices.h"
 #include "controls/ptbutton.h"
 #include "controls/xhtmlstatic.h"
 #include "pages/pageaccessible.h"

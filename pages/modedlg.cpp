@@ -1,14 +1,13 @@
 #include "pages/modedlg.h"
 
-#include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "console/tarndlg.h"
 #include "controls/xhtmlstatic.h"
 #include "pages/configpages.h"
 #include "pages/pageaccessible.h"
 #include "platform/windowtimers.h"
 #include "protocol/commands.h"
 #include "protocol/statusvalues.h"
-#include "protocol/tarndlg.h"
 
 #include <QFileDialog>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
 #include "pages/passworddlg.h"
 
-#include "app/globals.h"
 #include "pages/configpages.h"
 #include "pages/pageaccessible.h"
-#include "pages/passwordrules.h"
 #include "protocol/commands.h"
+#include "rules/passwordrules.h"
+#include "session/sessionvalues.h"
 
 #include <QLineEdit>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #include "pages/progressdlg.h"
 
-#include "app/dialogservices.h"
+#include "controls/dialogservices.h"
 #include "controls/xhtmlstatic.h"
 #include "pages/pageaccessible.h"
 #include "pages/skin.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "pages/labelareas.h"
 #include "pages/skinnedpage.h"
+#include "rules/labelareas.h"
 
 class CCTLButton;
 class CWindowTimers;

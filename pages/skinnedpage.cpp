@@ -1,8 +1,8 @@
 #include "pages/skinnedpage.h"
 
-#include "app/dialogservices.h"
-#include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "console/tarndlg.h"
+#include "controls/dialogservices.h"
 #include "controls/hmxstatic.h"
 #include "controls/ptbutton.h"
 #include "pages/ipaddrdlg.h"
@@ -12,7 +12,7 @@
 #include "pages/savedlg.h"
 #include "pages/summarydlg.h"
 #include "pages/surveydlg.h"
-#include "protocol/tarndlg.h"
+#include "session/sessionvalues.h"
 
 #include <QPainter>
 #include <QShowEvent>

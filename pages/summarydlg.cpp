@@ -1,12 +1,11 @@
 #include "pages/summarydlg.h"
 
-#include "app/globals.h"
+#include "console/tarndlg.h"
 #include "controls/ctlbutton.h"
 #include "controls/xhtmlstatic.h"
 #include "pages/pageaccessible.h"
 #include "platform/stringtable.h"
 #include "protocol/statusvalues.h"
-#include "protocol/tarndlg.h"
 
 #include <QButtonGroup>
 

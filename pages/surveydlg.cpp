@@ -1,19 +1,18 @@
 #include "pages/surveydlg.h"
 
-#include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "console/tarndlg.h"
 #include "controls/gridrowdelegate.h"
 #include "controls/xhtmlstatic.h"
 #include "pages/messagedlg.h"
 #include "pages/pageaccessible.h"
 #include "pages/progressdlg.h"
-#include "pages/surveykeys.h"
-#include "pages/surveyparser.h"
 #include "platform/stringtable.h"
 #include "platform/windowtimers.h"
 #include "protocol/commands.h"
 #include "protocol/statusvalues.h"
-#include "protocol/tarndlg.h"
+#include "rules/surveykeys.h"
+#include "rules/surveyparser.h"
 
 #include <QComboBox>
 #include <QHeaderView>

@@ -1,7 +1,7 @@
 #include "protocol/commands.h"
 
-#include "app/globals.h"
 #include "protocol/requests.h"
+#include "session/sessionvalues.h"
 #include "session/webmanager.h"
 
 #include <QFile>

@@ -1,19 +1,21 @@
 #include "session/webmanager.h"
 
-#include "app/globals.h"
 #include "platform/codepage.h"
+#include "platform/diaglog.h"
 #include "platform/netconfig.h"
 #include "platform/tickcount.h"
 #include "platform/windowtimers.h"
-#include "protocol/diaglog.h"
 #include "session/asyncsocket.h"
 #include "session/routeworker.h"
+#include "session/sessionvalues.h"
 #include "session/shutdownsignals.h"
 
 #include <QCoreApplication>
 #include <QMetaMethod>
 
 #include <algorithm>
+
+CWEBManager* G_pWEBManager = nullptr;
 
 QList<_STRU_WEB_DATA> G_mWebQueue;
 QList<_STRU_WEB_DATA> G_mWebDone;

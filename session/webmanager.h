@@ -124,3 +124,6 @@ EReceiveOutcome AppendResponseBlock(QList<_STRU_WEB_DATA>& queue, QStringView pe
 
 // Timer procedure of timer 9999: advances the head of the command queue by one step.
 void PumpQueue(unsigned timerId);
+
+// The request pipeline, owned by the frame; null while it does not exist.
+extern CWEBManager* G_pWEBManager;

@@ -4,16 +4,16 @@
 // new scan. Beside each time it prints what the pacing timers allowed in that run. Runs only
 // inside the PC namespace of scripts/netns.
 //     bench_login [RUNS]
-#include "app/dialogservices.h"
-#include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "console/tarndlg.h"
+#include "controls/dialogservices.h"
 #include "controls/ptbutton.h"
 #include "controls/xhtmlstatic.h"
 #include "locate/searchdlg.h"
 #include "pages/progressdlg.h"
 #include "pages/summarydlg.h"
 #include "platform/windowtimers.h"
-#include "protocol/tarndlg.h"
+#include "session/sessionvalues.h"
 #include "session/webdata.h"
 #include "tests/e2e/support/wizardrun.h"
 

@@ -1,7 +1,7 @@
 // Times the survey parse on pages shaped like the device's, of 1000 and 10000 networks: the
 // cells alone, and the wireless page's whole parse with its list.
 #include "pages/surveydlg.h"
-#include "pages/surveyparser.h"
+#include "rules/surveyparser.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -4,9 +4,9 @@
 // it once per round (a fresh process, so its peak is this upload's) and takes the device's
 // side from the simulator's state file. Runs only inside the PC namespace of scripts/netns.
 //     bench_upload FIRMWARE_FILE
-#include "app/dialogservices.h"
-#include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "console/tarndlg.h"
+#include "controls/dialogservices.h"
 #include "controls/ptbutton.h"
 #include "locate/searchdlg.h"
 #include "pages/messagedlg.h"
@@ -14,7 +14,6 @@
 #include "pages/progressdlg.h"
 #include "pages/summarydlg.h"
 #include "platform/windowtimers.h"
-#include "protocol/tarndlg.h"
 #include "session/webdata.h"
 #include "tests/e2e/support/wizardrun.h"
 

@@ -9,6 +9,7 @@
 #include "pages/modedlg.h"
 #include "pages/passworddlg.h"
 #include "pages/savedlg.h"
+#include "session/sessionvalues.h"
 #include "tests/e2e/support/wizardrun.h"
 
 #include <QLineEdit>

@@ -10,6 +10,7 @@
 #include "pages/savedlg.h"
 #include "platform/singleinstance.h"
 #include "resources/pagetexts.h"
+#include "session/sessionvalues.h"
 #include "tests/e2e/support/wizardrun.h"
 
 #include <QGuiApplication>

@@ -4,7 +4,6 @@
 //   list       the found-device list as it is now
 //   wait MS    let the event loop run for MS milliseconds
 //   quit
-#include "app/globals.h"
 #include "discovery/discoveryqueue.h"
 #include "discovery/udpmanager.h"
 #include "platform/tickcount.h"

@@ -7,7 +7,7 @@
 #include "pages/modedlg.h"
 #include "pages/savedlg.h"
 #include "pages/surveydlg.h"
-#include "protocol/diaglog.h"
+#include "platform/diaglog.h"
 #include "session/webdata.h"
 #include "tests/e2e/support/wizardrun.h"
 

@@ -5,9 +5,12 @@
 #include "controls/ptlabel.h"
 #include "controls/xhtmlstatic.h"
 #include "discovery/discoverytypes.h"
+#include "discovery/udpmanager.h"
+#include "platform/diaglog.h"
 #include "platform/netconfig_netlink.h"
-#include "protocol/diaglog.h"
 #include "protocol/statusvalues.h"
+#include "session/sessionvalues.h"
+#include "session/webmanager.h"
 #include "tests/e2e/support/wizardrun.h"
 
 #include <QPointer>

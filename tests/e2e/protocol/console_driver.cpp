@@ -1,14 +1,15 @@
 // Runs the console's loading chain against a real device, the way the Locate page's Connect
 // does, and prints what came of it as JSON. Runs only inside the harness's PC namespace.
-#include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "console/tarndlg.h"
+#include "discovery/discoveryreply.h"
 #include "pages/messagedlg.h"
 #include "pages/progressdlg.h"
 #include "platform/windowtimers.h"
 #include "protocol/commands.h"
 #include "protocol/statusvalues.h"
-#include "protocol/tarndlg.h"
 #include "session/base64.h"
+#include "session/sessionvalues.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

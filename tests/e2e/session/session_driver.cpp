@@ -7,7 +7,6 @@
 //
 // --hold keeps the route after the last result (prints "holding") until a stop signal.
 
-#include "app/globals.h"
 #include "platform/netconfig.h"
 #include "platform/windowtimers.h"
 #include "session/base64.h"

@@ -5,9 +5,9 @@
 // Header only: each user builds it with its own KELDA_* paths.
 #pragma once
 
-#include "app/dialogservices.h"
-#include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "console/tarndlg.h"
+#include "controls/dialogservices.h"
 #include "controls/ptbutton.h"
 #include "locate/devicelist.h"
 #include "locate/searchdlg.h"
@@ -15,7 +15,6 @@
 #include "pages/progressdlg.h"
 #include "pages/summarydlg.h"
 #include "platform/windowtimers.h"
-#include "protocol/tarndlg.h"
 
 #include <QApplication>
 #include <QDir>

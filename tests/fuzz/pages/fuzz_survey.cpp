@@ -1,8 +1,8 @@
 // The site survey page lists whatever networks are on the air, names chosen by strangers.
 
 #include "fuzzcheck.h"
-#include "pages/surveyparser.h"
 #include "platform/codepage.h"
+#include "rules/surveyparser.h"
 
 #include <algorithm>
 

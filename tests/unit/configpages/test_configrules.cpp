@@ -1,7 +1,7 @@
-#include "pages/addressrules.h"
-#include "pages/labelareas.h"
-#include "pages/passwordrules.h"
 #include "platform/stringtable.h"
+#include "rules/addressrules.h"
+#include "rules/labelareas.h"
+#include "rules/passwordrules.h"
 
 #include <QSet>
 #include <QTest>

@@ -1,4 +1,3 @@
-#include "app/globals.h"
 #include "discovery/adapters.h"
 #include "discovery/discoveryqueue.h"
 #include "discovery/udpmanager.h"

@@ -1,9 +1,9 @@
 // Every request compared byte for byte with texts written out here from the device's request
 // tables, never with text produced by the code under test.
-#include "app/globals.h"
 #include "platform/codepage.h"
 #include "protocol/commands.h"
 #include "protocol/requests.h"
+#include "session/sessionvalues.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,8 +1,7 @@
 #include "fakenetconfig.h"
-#include "app/globals.h"
+#include "platform/diaglog.h"
 #include "platform/tickcount.h"
 #include "platform/windowtimers.h"
-#include "protocol/diaglog.h"
 #include "session/shutdownsignals.h"
 #include "session/webmanager.h"
 

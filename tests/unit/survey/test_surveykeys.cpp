@@ -1,5 +1,5 @@
-#include "pages/surveykeys.h"
 #include "protocol/requests.h"
+#include "rules/surveykeys.h"
 
 #include <QTest>
 

@@ -1,6 +1,8 @@
 #include "app/windowactivation.h"
 #include "controls/ptbutton.h"
+#include "discovery/udpmanager.h"
 #include "platform/windowtimers.h"
+#include "session/webmanager.h"
 #include "tests/widgets/support/frametest.h"
 
 #include <QDir>

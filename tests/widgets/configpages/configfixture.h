@@ -2,12 +2,12 @@
 
 // A live console with its pages, offscreen, whose builders queue into a list instead of the
 // network (unless told otherwise), and whose message dialogs are answered at once and noted.
-#include "app/globals.h"
+#include "console/tarndlg.h"
 #include "pages/messagedlg.h"
 #include "pages/progressdlg.h"
 #include "protocol/commands.h"
 #include "protocol/statusvalues.h"
-#include "protocol/tarndlg.h"
+#include "session/sessionvalues.h"
 #include "session/webmanager.h"
 
 #include <QDir>

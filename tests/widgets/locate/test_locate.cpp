@@ -1,3 +1,4 @@
+#include "console/tarndlg.h"
 #include "controls/ptlabel.h"
 #include "controls/xhtmlstatic.h"
 #include "discovery/discoverytypes.h"
@@ -5,11 +6,11 @@
 #include "locate/searchdlg.h"
 #include "pages/progressdlg.h"
 #include "pages/summarydlg.h"
+#include "platform/diaglog.h"
 #include "platform/windowtimers.h"
 #include "protocol/commands.h"
-#include "protocol/diaglog.h"
 #include "protocol/statusvalues.h"
-#include "protocol/tarndlg.h"
+#include "session/sessionvalues.h"
 #include "tests/widgets/support/frametest.h"
 
 #include <QDir>

@@ -1,12 +1,11 @@
 // On a screen of 2 device pixels per pixel (a 4K laptop at 200 %) the skin is drawn from its
 // twice-sized pictures, sharp, with every control where it stands at 1x.
 
-#include "app/globals.h"
+#include "console/tarndlg.h"
 #include "controls/ptbutton.h"
 #include "pages/skinnedpage.h"
 #include "pages/summarydlg.h"
 #include "platform/stringtable.h"
-#include "protocol/tarndlg.h"
 
 #include <QApplication>
 #include <QTest>

@@ -2,6 +2,7 @@
 // screen reader can say, Space presses the picture buttons, Enter and Esc still do nothing. And
 // what a screen reader reads beyond the controls: the pictures' words, the dialogs.
 
+#include "console/tarndlg.h"
 #include "controls/ptbutton.h"
 #include "locate/searchdlg.h"
 #include "pages/ipaddrdlg.h"
@@ -13,7 +14,7 @@
 #include "pages/skinnedpage.h"
 #include "pages/summarydlg.h"
 #include "pages/surveydlg.h"
-#include "protocol/tarndlg.h"
+#include "session/sessionvalues.h"
 #include "tests/widgets/controls/pixels.h"
 #include "tests/widgets/support/frametest.h"
 

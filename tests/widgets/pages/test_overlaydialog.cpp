@@ -1,3 +1,4 @@
+#include "console/tarndlg.h"
 #include "controls/ptbutton.h"
 #include "controls/xhtmlstatic.h"
 #include "locate/searchdlg.h"
@@ -5,10 +6,9 @@
 #include "pages/messagedlg.h"
 #include "pages/progressdlg.h"
 #include "pages/summarydlg.h"
+#include "platform/diaglog.h"
 #include "platform/stringtable.h"
 #include "platform/windowtimers.h"
-#include "protocol/diaglog.h"
-#include "protocol/tarndlg.h"
 #include "session/webmanager.h"
 #include "tests/widgets/support/frametest.h"
 

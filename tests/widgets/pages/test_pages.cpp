@@ -1,3 +1,4 @@
+#include "console/tarndlg.h"
 #include "controls/ctlbutton.h"
 #include "controls/hmxstatic.h"
 #include "controls/ptbutton.h"
@@ -13,7 +14,7 @@
 #include "pages/surveydlg.h"
 #include "platform/stringtable.h"
 #include "protocol/statusvalues.h"
-#include "protocol/tarndlg.h"
+#include "session/sessionvalues.h"
 #include "tests/widgets/controls/pixels.h"
 #include "tests/widgets/support/frametest.h"
 

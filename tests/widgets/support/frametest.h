@@ -3,9 +3,8 @@
 // The base of a widget test of the whole window: the application's key filter and font, as the
 // wizard's start sets them, a frame of a test function's own, and a console opened on the test
 // device as a Connect opens it.
-#include "app/dialogservices.h"
-#include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "controls/dialogservices.h"
 
 #include <QApplication>
 #include <QTest>

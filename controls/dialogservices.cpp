@@ -1,7 +1,4 @@
-#include "app/dialogservices.h"
-
-#include "app/globals.h"
-#include "app/ostreldlg.h"
+#include "controls/dialogservices.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -10,6 +7,7 @@
 
 namespace {
 constexpr char kProgramDialog[] = "keldaProgramDialog";
+constexpr char kProgramFrame[] = "keldaProgramFrame";
 }
 
 void MakeProgramDialog(QWidget* dialog, bool dragBand)
@@ -17,6 +15,12 @@ void MakeProgramDialog(QWidget* dialog, bool dragBand)
     dialog->setProperty(kProgramDialog, true);
     if (dragBand)
         dialog->installEventFilter(new CDragBand(dialog));
+}
+
+void MakeProgramFrame(QWidget* frame)
+{
+    frame->setProperty(kProgramFrame, true);
+    MakeProgramDialog(frame, true);
 }
 
 bool CEnterEscFilter::IgnoreEnterEsc(QObject* receiver, QEvent* event)
@@ -59,7 +63,10 @@ bool CDragBand::OnPictureButton(const QWidget* dialog, const QPoint& localPos)
 
 bool CDragBand::eventFilter(QObject* watched, QEvent* event)
 {
-    QWidget* frame = G_pMainDlg;
+    // Only a dialog inside the program's frame drags it; one standing alone stays put.
+    QWidget* frame = watched->isWidgetType() ? static_cast<QWidget*>(watched)->window() : nullptr;
+    if (frame && !frame->property(kProgramFrame).toBool())
+        frame = nullptr;
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
         auto* mouse = static_cast<QMouseEvent*>(event);

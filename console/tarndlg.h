@@ -91,3 +91,6 @@ private:
     CWindowTimers* m_timers = nullptr;
     std::uint32_t m_nConsoleId = 0;
 };
+
+// The console of the connected device, owned by the frame; null while none lives.
+extern CTarnDlg* G_pTarnDlg;

@@ -1,4 +1,4 @@
-#include "pages/passwordrules.h"
+#include "rules/passwordrules.h"
 
 namespace PasswordRules
 {

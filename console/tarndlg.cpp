@@ -1,8 +1,7 @@
-#include "protocol/tarndlg.h"
+#include "console/tarndlg.h"
 
-#include "app/dialogservices.h"
-#include "app/globals.h"
 #include "app/ostreldlg.h"
+#include "controls/dialogservices.h"
 #include "pages/ipaddrdlg.h"
 #include "pages/messagedlg.h"
 #include "pages/modedlg.h"
@@ -13,16 +12,18 @@
 #include "pages/summarydlg.h"
 #include "pages/surveydlg.h"
 #include "platform/codepage.h"
+#include "platform/diaglog.h"
 #include "platform/stringtable.h"
 #include "platform/windowtimers.h"
 #include "protocol/answer.h"
-#include "protocol/diaglog.h"
 #include "protocol/scraper.h"
 #include "session/webmanager.h"
 
 #include <QPointer>
 #include <QShowEvent>
 #include <QTimer>
+
+CTarnDlg* G_pTarnDlg = nullptr;
 
 CTarn_IPAddrDlg* G_pIPAddrDlg = nullptr;
 CTarn_ModeDlg* G_pModeDlg = nullptr;

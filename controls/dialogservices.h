@@ -11,6 +11,9 @@ inline constexpr int kDragBandHeight = 78;
 // Makes `dialog` one of the program's dialogs: Enter and Esc never reach it or its children,
 // and, with `dragBand`, a left press in its top band moves the frame instead of clicking.
 void MakeProgramDialog(QWidget* dialog, bool dragBand);
+// Makes `frame` the program's top-level window: a program dialog with its drag band, and the
+// window the drag bands of the dialogs inside it move.
+void MakeProgramFrame(QWidget* frame);
 
 // Discards Enter and Esc key presses aimed at any program dialog. Installed once on the
 // application by main() (and by tests).

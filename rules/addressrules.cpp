@@ -1,4 +1,4 @@
-#include "pages/addressrules.h"
+#include "rules/addressrules.h"
 
 namespace AddressRules
 {

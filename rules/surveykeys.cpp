@@ -1,4 +1,4 @@
-#include "pages/surveykeys.h"
+#include "rules/surveykeys.h"
 
 namespace Survey
 {

@@ -1,4 +1,4 @@
-#include "pages/surveyparser.h"
+#include "rules/surveyparser.h"
 
 #include "platform/stringtable.h"
 

@@ -1,4 +1,4 @@
-#include "protocol/diaglog.h"
+#include "platform/diaglog.h"
 
 #include <QByteArray>
 #include <QDir>

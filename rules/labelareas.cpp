@@ -1,4 +1,4 @@
-#include "pages/labelareas.h"
+#include "rules/labelareas.h"
 
 #include "platform/stringtable.h"
 
