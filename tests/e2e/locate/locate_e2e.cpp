@@ -414,10 +414,11 @@ private:
         QSet<QString> entries;
         for (const auto& address : addresses) {
             netconfig::LinkInfo link;
-            netconfig::FindLink(links, address.index, link);
-            entries.insert(
-                QString::fromStdString(link.name + ' ' + netconfig::AddressText(address.address)) +
-                u'/' + QString::number(address.prefixLength));
+            if (!netconfig::FindLink(links, address.index, link))
+                continue;
+            entries.insert(QString::fromStdString(link.name + ' ' +
+                                                  netconfig::AddressText(address.address)) +
+                           u'/' + QString::number(address.prefixLength));
         }
         return entries;
     }
