@@ -1,8 +1,13 @@
 # kelda_add_qtest(NAME n SOURCES s... LIBS l... [LABELS unit|widgets] [TIMEOUT sec])
 # Every test runs through tests/tools/isolated: a private network namespace with only loopback,
 # fresh HOME and XDG_RUNTIME_DIR, the offscreen platform. So a test can never broadcast onto the
-# machine's network, nor meet another test's log or lock file.
+# machine's network, nor meet another test's log or lock file. A case skipped with QSKIP makes
+# the whole test a skip (tests/tools/report-skips).
 set(KELDA_ISOLATED ${PROJECT_SOURCE_DIR}/tests/tools/isolated)
+set(KELDA_REPORT_SKIPS ${PROJECT_SOURCE_DIR}/tests/tools/report-skips)
+# scripts/test gives CTest this many slots a core, since most e2e tests wait in real time. A
+# test that keeps a core busy all the time it runs asks for one core's slots (PROCESSORS).
+set(KELDA_SLOTS_PER_CORE 4)
 
 function(kelda_add_qtest)
     cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})

@@ -54,5 +54,7 @@ function(kelda_add_fuzzer)
         file(MAKE_DIRECTORY ${work})
     endif()
     math(EXPR timeout "${F_SMOKE_SECONDS} * 4 + 60")
-    set_tests_properties(${F_NAME} PROPERTIES LABELS fuzz-smoke TIMEOUT ${timeout})
+    # It mutates for its whole run: one core's worth of slots.
+    set_tests_properties(${F_NAME} PROPERTIES LABELS fuzz-smoke TIMEOUT ${timeout}
+                                              PROCESSORS ${KELDA_SLOTS_PER_CORE})
 endfunction()

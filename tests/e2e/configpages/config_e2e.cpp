@@ -2,42 +2,17 @@
 // process, against the simulated repeater of the harness's namespaces, from the Locate page
 // through each change to the device's restart and back. Runs only inside the PC namespace of
 // scripts/netns.
-#include "app/ostreldlg.h"
-#include "console/tarndlg.h"
 #include "controls/ctlbutton.h"
-#include "controls/dialogservices.h"
 #include "controls/ipaddressedit.h"
-#include "controls/ptbutton.h"
 #include "controls/xhtmlstatic.h"
-#include "locate/devicelist.h"
-#include "locate/searchdlg.h"
 #include "pages/ipaddrdlg.h"
-#include "pages/messagedlg.h"
 #include "pages/modedlg.h"
 #include "pages/passworddlg.h"
-#include "pages/progressdlg.h"
 #include "pages/savedlg.h"
-#include "pages/summarydlg.h"
-#include "platform/windowtimers.h"
 #include "session/sessionvalues.h"
 #include "tests/e2e/support/wizardrun.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLineEdit>
-#include <QPainter>
-#include <QProcess>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <functional>
-#include <memory>
 
 namespace
 {
@@ -104,60 +79,14 @@ void PressAt(QWidget* page, QPoint pos)
     QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(page, pos));
 }
 
-// Watches the program while it runs its own modal loops: how long the progress dialog stood
-// and what it said, which messages came (and answers them), and when.
-class CWatcher : public QObject
-{
-public:
-    explicit CWatcher(QWidget* frame) : m_frame(frame)
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] { Look(); });
-        m_timer.start(5);
-        clock.start();
-    }
-
-    QElapsedTimer clock;
-    QStringList messages;
-    qint64 firstMessage = -1;
-    QString progressText;
-    qint64 progressShown = -1;
-    qint64 progressGone = -1;
-    QImage progress;
-
-    qint64 Waited() const { return progressGone - progressShown; }
-
-private:
-    void Look()
-    {
-        const bool up = G_pProgress && G_pProgress->isVisible();
-        if (up && progressShown < 0) {
-            progressShown = clock.elapsed();
-            progressText = G_pProgress->m_strMessage;
-        }
-        if (up && progress.isNull() && clock.elapsed() - progressShown > 5000)
-            progress = Screen(m_frame, G_pProgress);
-        if (!up && progressShown >= 0 && progressGone < 0)
-            progressGone = clock.elapsed();
-        if (G_pMessageDlg && G_pMessageDlg->isVisible()) {
-            if (firstMessage < 0)
-                firstMessage = clock.elapsed();
-            messages.append(G_pMessageDlg->m_strMessage);
-            QTest::mouseClick(G_pMessageDlg->OkButton(), Qt::LeftButton, {}, QPoint(40, 15));
-        }
-    }
-
-    QWidget* m_frame;
-    QTimer m_timer;
-};
-
 } // namespace
 
-class TestConfigPagesEndToEnd : public QObject
+class TestConfigPagesEndToEnd : public CWizardTest
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init() { ShowFrame(); }
+    void cleanup() { m_frame.reset(); }
     void ipAddressMovesTheDevice();
     void firmwareUpgrade();
     void firmwareRefusedOrLost();
@@ -166,52 +95,13 @@ private slots:
     void factoryReset();
 
 private:
-    // Scans to the end, checks the one device is listed at `ip`, and connects to it.
-    void ConnectTo(const QString& ip);
-    void ToStep(Skin::Step step, QWidget* page);
     // Presses the page's Apply and waits until the Locate page stands again.
-    void ApplyAndWaitForLocate(QPushButton* apply, CWatcher& watcher, int waitMs);
+    void ApplyAndWaitForLocate(QPushButton* apply, CProgressWatch& watcher, int waitMs);
 
-    std::unique_ptr<COstrelDlg> m_frame;
     QTemporaryDir m_files;
 };
 
-void TestConfigPagesEndToEnd::init()
-{
-    m_frame = std::make_unique<COstrelDlg>();
-    m_frame->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
-}
-
-void TestConfigPagesEndToEnd::cleanup()
-{
-    m_frame.reset();
-}
-
-void TestConfigPagesEndToEnd::ConnectTo(const QString& ip)
-{
-    QVERIFY(WaitFor([] { return !Scanning(); }, 10'000));
-    CDeviceList* list = G_pSearchDlg->DeviceList();
-    QCOMPARE(list->topLevelItemCount(), 1);
-    _STRU_AP_INFO device;
-    QVERIFY(G_pSearchDlg->GetSelectedDevice(device));
-    QCOMPARE(device.strIP, ip);
-    CWatcher watcher(m_frame.get());
-    // Returns once "Loading...." has ended: its run is modal.
-    QTest::mouseClick(G_pSearchDlg->ConnectButton(), Qt::LeftButton);
-    QTest::qWait(50);
-    QCOMPARE(watcher.messages, QStringList());
-    QVERIFY(G_pTarnDlg && G_pTarnDlg->isVisible() && G_pSummaryDlg->isVisible());
-    QCOMPARE(G_pTarnDlg->m_strIPAddress, ip);
-}
-
-void TestConfigPagesEndToEnd::ToStep(Skin::Step step, QWidget* page)
-{
-    QTest::mouseClick(G_pSummaryDlg->StepButton(step), Qt::LeftButton);
-    QVERIFY(page->isVisible());
-}
-
-void TestConfigPagesEndToEnd::ApplyAndWaitForLocate(QPushButton* apply, CWatcher& watcher,
+void TestConfigPagesEndToEnd::ApplyAndWaitForLocate(QPushButton* apply, CProgressWatch& watcher,
                                                     int waitMs)
 {
     QTest::mouseClick(apply, Qt::LeftButton);
@@ -221,7 +111,7 @@ void TestConfigPagesEndToEnd::ApplyAndWaitForLocate(QPushButton* apply, CWatcher
     QTest::qWait(100);
     QVERIFY(G_pTarnDlg && !G_pTarnDlg->isVisible());
     QCOMPARE(watcher.messages, QStringList());
-    qInfo("%s stood %lld ms", qPrintable(watcher.progressText), watcher.Waited());
+    qInfo("%s stood %lld ms", qPrintable(watcher.progressTexts.value(0)), watcher.Waited());
     QVERIFY2(watcher.Waited() > waitMs - 1000 && watcher.Waited() < waitMs + 2500,
              qPrintable(QString::number(watcher.Waited())));
 }
@@ -248,9 +138,9 @@ void TestConfigPagesEndToEnd::ipAddressMovesTheDevice()
 
     const qsizetype before = RecordedRequests().size();
     const int boots = BootCount();
-    CWatcher watcher(m_frame.get());
+    CProgressWatch watcher({}, m_frame.get());
     ApplyAndWaitForLocate(page->ApplyButton(), watcher, kRebootWaitMs);
-    QCOMPARE(watcher.progressText, u"Rebooting...."_qs);
+    QCOMPARE(watcher.progressTexts.value(0), u"Rebooting...."_qs);
     Save(watcher.progress, u"ipaddress_rebooting"_qs);
 
     const QList<Request> sent = RecordedRequests().mid(before);
@@ -297,10 +187,10 @@ void TestConfigPagesEndToEnd::firmwareUpgrade()
     Save(Screen(m_frame.get()), u"firmware"_qs);
 
     const qsizetype before = RecordedRequests().size();
-    CWatcher watcher(m_frame.get());
+    CProgressWatch watcher({}, m_frame.get());
     QTimer::singleShot(0, this, [page] { QVERIFY(!page->ApplyButton()->isEnabled()); });
     ApplyAndWaitForLocate(page->ApplyButton(), watcher, kUpgradeWaitMs);
-    QCOMPARE(watcher.progressText, u"Upgrading...."_qs);
+    QCOMPARE(watcher.progressTexts.value(0), u"Upgrading...."_qs);
     Save(watcher.progress, u"firmware_upgrading"_qs);
 
     const QList<Request> sent = RecordedRequests().mid(before);
@@ -337,7 +227,7 @@ void TestConfigPagesEndToEnd::firmwareRefusedOrLost()
     // A file the device refuses.
     {
         const qsizetype before = RecordedRequests().size();
-        CWatcher watcher(m_frame.get());
+        CProgressWatch watcher({}, m_frame.get());
         page->FileEdit()->setText(bad);
         QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
         QVERIFY(WaitFor([&] { return !watcher.messages.isEmpty(); }, 30'000));
@@ -354,7 +244,7 @@ void TestConfigPagesEndToEnd::firmwareRefusedOrLost()
     // A file that is not there: told at once, nothing sent.
     {
         const qsizetype before = RecordedRequests().size();
-        CWatcher watcher(m_frame.get());
+        CProgressWatch watcher({}, m_frame.get());
         page->FileEdit()->setText(m_files.filePath(u"missing.bin"_qs));
         QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
         QCOMPARE(watcher.messages, QStringList{u"Invalid file format!"_qs});
@@ -365,7 +255,7 @@ void TestConfigPagesEndToEnd::firmwareRefusedOrLost()
     // A device that takes the upload and never answers.
     {
         QVERIFY(Control({u"fault"_qs, u"silent"_qs}));
-        CWatcher watcher(m_frame.get());
+        CProgressWatch watcher({}, m_frame.get());
         page->FileEdit()->setText(good);
         QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
         QVERIFY(!page->ApplyButton()->isEnabled());
@@ -402,7 +292,7 @@ void TestConfigPagesEndToEnd::passwordChangeThenLogin()
     Save(Screen(m_frame.get()), u"password"_qs);
 
     const qsizetype before = RecordedRequests().size();
-    CWatcher watcher(m_frame.get());
+    CProgressWatch watcher({}, m_frame.get());
     QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
     QVERIFY(WaitFor([] { return G_pSearchDlg->isVisible(); }, 30'000));
     QVERIFY(!G_pTarnDlg->isVisible());
@@ -440,9 +330,9 @@ void TestConfigPagesEndToEnd::rebootOnly()
     const QJsonObject savedBefore = State()[u"saved"].toObject();
     const int boots = BootCount();
     const qsizetype before = RecordedRequests().size();
-    CWatcher watcher(m_frame.get());
+    CProgressWatch watcher({}, m_frame.get());
     ApplyAndWaitForLocate(page->ApplyButton(), watcher, kRebootWaitMs);
-    QCOMPARE(watcher.progressText, u"Rebooting...."_qs);
+    QCOMPARE(watcher.progressTexts.value(0), u"Rebooting...."_qs);
     const QList<Request> sent = RecordedRequests().mid(before);
     QCOMPARE(LinesOf(sent), QList<QByteArray>{"POST /goform/formReboot HTTP/1.1"});
     QCOMPARE(sent[0].body, QByteArray("reset_flag=0&submit-url=%2F03_03_reset.asp"));
@@ -471,9 +361,9 @@ void TestConfigPagesEndToEnd::factoryReset()
     QVERIFY(page->FactoryResetRadio()->isChecked() && !page->RebootRadio()->isChecked());
     const int boots = BootCount();
     const qsizetype before = RecordedRequests().size();
-    CWatcher watcher(m_frame.get());
+    CProgressWatch watcher({}, m_frame.get());
     ApplyAndWaitForLocate(page->ApplyButton(), watcher, kRebootWaitMs);
-    QCOMPARE(watcher.progressText, u"Rebooting...."_qs);
+    QCOMPARE(watcher.progressTexts.value(0), u"Rebooting...."_qs);
     const QList<Request> sent = RecordedRequests().mid(before);
     QCOMPARE(LinesOf(sent),
              (QList<QByteArray>{"POST /goform/mp HTTP/1.1", "POST /goform/formReboot HTTP/1.1"}));

@@ -3,35 +3,20 @@
 // on the display tests/e2e/desktop/on_desktop started inside the PC namespace. What the user
 // sees is read back from the display server itself, not from the widgets; what a screen reader
 // hears, from the accessibility bus.
-#include "app/ostreldlg.h"
 #include "app/windowactivation.h"
-#include "console/tarndlg.h"
 #include "controls/ctlbutton.h"
 #include "controls/ipaddressedit.h"
-#include "controls/ptbutton.h"
-#include "locate/devicelist.h"
-#include "locate/searchdlg.h"
 #include "pages/ipaddrdlg.h"
-#include "pages/messagedlg.h"
-#include "pages/progressdlg.h"
 #include "pages/savedlg.h"
-#include "pages/summarydlg.h"
 #include "platform/singleinstance.h"
-#include "platform/windowtimers.h"
 #include "resources/pagetexts.h"
 #include "session/sessionvalues.h"
 #include "tests/e2e/support/wizardrun.h"
 
 #include <QGuiApplication>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
-#include <QTimer>
 #include <QWindow>
-#include <memory>
 #include <xcb/xcb.h>
 
 namespace
@@ -233,7 +218,7 @@ const ReaderObject* FindObject(const QList<ReaderObject>& tree,
 
 } // namespace
 
-class TestDesktopEndToEnd : public QObject
+class TestDesktopEndToEnd : public CWizardTest
 {
     Q_OBJECT
 private slots:
@@ -247,8 +232,6 @@ private slots:
     void secondStartRaisesTheWindow();
 
 private:
-    void ConnectTo(const QString& ip);
-    void ToStep(Skin::Step step, QWidget* page);
     // A real click of the display server's pointer at `pos` of `widget`.
     bool ClickOnScreen(QWidget* widget, QPoint pos);
     bool Xdotool(const QStringList& arguments);
@@ -261,45 +244,18 @@ private:
     bool ClickConnect(const QString& window);
     // Alt+F4 through the window manager; true when the program then ended within 10 s.
     bool CloseWithAltF4(QProcess& wizard, const QString& window);
-
-    std::unique_ptr<COstrelDlg> m_frame;
 };
 
 void TestDesktopEndToEnd::init()
 {
     // That case runs the program itself, which needs the discovery port to itself.
-    if (QTest::currentTestFunction() == QByteArrayView("closedByTheWindowManager"))
-        return;
-    m_frame = std::make_unique<COstrelDlg>();
-    m_frame->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+    if (QTest::currentTestFunction() != QByteArrayView("closedByTheWindowManager"))
+        ShowFrame();
 }
 
 void TestDesktopEndToEnd::cleanup()
 {
     m_frame.reset();
-}
-
-void TestDesktopEndToEnd::ConnectTo(const QString& ip)
-{
-    QVERIFY(WaitFor([] { return !Scanning(); }, 10'000));
-    CDeviceList* list = G_pSearchDlg->DeviceList();
-    QCOMPARE(list->topLevelItemCount(), 1);
-    _STRU_AP_INFO device;
-    QVERIFY(G_pSearchDlg->GetSelectedDevice(device));
-    QCOMPARE(device.strIP, ip);
-    QTest::mouseClick(G_pSearchDlg->ConnectButton(), Qt::LeftButton);
-    // Another subnet first needs an address of the wizard's own.
-    QVERIFY(WaitFor(
-        [] { return G_pSummaryDlg && G_pSummaryDlg->isVisible() && !G_pProgress->isVisible(); },
-        40'000));
-    QCOMPARE(G_pTarnDlg->m_strIPAddress, ip);
-}
-
-void TestDesktopEndToEnd::ToStep(Skin::Step step, QWidget* page)
-{
-    QTest::mouseClick(G_pSummaryDlg->StepButton(step), Qt::LeftButton);
-    QVERIFY(page->isVisible());
 }
 
 bool TestDesktopEndToEnd::Xdotool(const QStringList& arguments)
@@ -474,9 +430,10 @@ void TestDesktopEndToEnd::closedByTheWindowManager()
         QString window;
         QVERIFY(StartWizard(wizard, window));
         QVERIFY(ClickConnect(window));
-        QVERIFY2(WaitFor([&] { return TemporaryAddressPresent() && ReadLogFile().contains(c.shown); },
-                         40'000, 100),
-                 c.fault);
+        QVERIFY2(
+            WaitFor([&] { return TemporaryAddressPresent() && ReadLogFile().contains(c.shown); },
+                    40'000, 100),
+            c.fault);
         QTest::qWait(300); // the message (or "Loading....") is on the screen now
         Save(ScreenShot(), u"x11_before_alt_f4_"_qs + QString::fromLatin1(c.fault));
         QVERIFY2(CloseWithAltF4(wizard, window), c.fault);

@@ -2,42 +2,17 @@
 // the simulated repeater of the harness's namespaces. What the user is shown, that the window
 // keeps being served, and that neither the device nor the PC is left half changed. Runs only
 // inside the PC namespace of scripts/netns.
-#include "app/ostreldlg.h"
-#include "console/tarndlg.h"
 #include "controls/ctlbutton.h"
-#include "controls/dialogservices.h"
-#include "controls/ptbutton.h"
 #include "controls/xhtmlstatic.h"
-#include "locate/devicelist.h"
-#include "locate/searchdlg.h"
-#include "pages/messagedlg.h"
 #include "pages/modedlg.h"
-#include "pages/progressdlg.h"
 #include "pages/savedlg.h"
-#include "pages/summarydlg.h"
 #include "pages/surveydlg.h"
 #include "platform/diaglog.h"
-#include "platform/windowtimers.h"
 #include "session/webdata.h"
 #include "tests/e2e/support/wizardrun.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLineEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <algorithm>
-#include <functional>
-#include <memory>
 
 namespace
 {
@@ -115,78 +90,9 @@ qint64 DiscoveryBacklog()
     return -1;
 }
 
-bool SummaryStands()
-{
-    return G_pTarnDlg && G_pTarnDlg->isVisible() && G_pSummaryDlg && G_pSummaryDlg->isVisible() &&
-           !(G_pProgress && G_pProgress->isVisible());
-}
-
-// Watches the program while it runs its own modal loops: which messages came (and answers
-// them), when, and the longest time its 5 ms timer had to wait to be served.
-class CWatcher : public QObject
-{
-public:
-    explicit CWatcher(std::function<void(CWatcher&)> hook = {}) : m_hook(std::move(hook))
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] { Look(); });
-        m_timer.start(5);
-        clock.start();
-        m_last = 0;
-    }
-
-    QElapsedTimer clock;
-    QStringList messages;
-    qint64 firstMessage = -1;
-    qint64 maxGap = 0;
-    QList<int> bitmaps;
-    QStringList progressTexts;
-    qint64 progressShown = -1;
-    qint64 progressGone = -1;
-
-    // Times count from here.
-    void Restart()
-    {
-        clock.restart();
-        m_last = 0;
-        maxGap = 0;
-    }
-
-private:
-    void Look()
-    {
-        const qint64 now = clock.elapsed();
-        maxGap = std::max(maxGap, now - m_last);
-        if (G_pProgress && G_pProgress->isVisible()) {
-            if (progressShown < 0)
-                progressShown = now;
-            if (!progressTexts.contains(G_pProgress->m_strMessage))
-                progressTexts.append(G_pProgress->m_strMessage);
-            const int bitmap = G_pProgress->CurrentBitmap();
-            if (bitmap && (bitmaps.isEmpty() || bitmaps.last() != bitmap))
-                bitmaps.append(bitmap);
-        } else if (progressShown >= 0 && progressGone < 0) {
-            progressGone = now;
-        }
-        if (G_pMessageDlg && G_pMessageDlg->isVisible()) {
-            if (firstMessage < 0)
-                firstMessage = now;
-            messages.append(G_pMessageDlg->m_strMessage);
-            QTest::mouseClick(G_pMessageDlg->OkButton(), Qt::LeftButton, {}, QPoint(40, 15));
-        }
-        if (m_hook)
-            m_hook(*this);
-        // A hook that blocks (a control command) is not the program's doing.
-        m_last = clock.elapsed();
-    }
-
-    std::function<void(CWatcher&)> m_hook;
-    QTimer m_timer;
-    qint64 m_last;
-};
-
 } // namespace
 
-class TestFaultsEndToEnd : public QObject
+class TestFaultsEndToEnd : public CWizardTest
 {
     Q_OBJECT
 private slots:
@@ -210,12 +116,10 @@ private slots:
     void slowLinkUpgrade();
 
 private:
-    void WaitForOneDevice();
     // Clicks Connect and waits for the loading to end one way or the other.
-    void Connect(CWatcher& watcher, int boundMs);
+    void Connect(CProgressWatch& watcher, int boundMs);
     void ToFirmwarePage();
 
-    std::unique_ptr<COstrelDlg> m_frame;
     QTemporaryDir m_files;
     QByteArray m_addresses;
 };
@@ -229,9 +133,7 @@ void TestFaultsEndToEnd::initTestCase()
 void TestFaultsEndToEnd::init()
 {
     QVERIFY(Control({u"fault"_qs, u"none"_qs}));
-    m_frame = std::make_unique<COstrelDlg>();
-    m_frame->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+    ShowFrame();
 }
 
 void TestFaultsEndToEnd::cleanup()
@@ -243,18 +145,9 @@ void TestFaultsEndToEnd::cleanup()
     QCOMPARE(PcAddresses(), m_addresses);
 }
 
-void TestFaultsEndToEnd::WaitForOneDevice()
+void TestFaultsEndToEnd::Connect(CProgressWatch& watcher, int boundMs)
 {
-    QVERIFY(WaitFor([] { return !Scanning(); }, 15'000));
-    QCOMPARE(G_pSearchDlg->DeviceList()->topLevelItemCount(), 1);
-    _STRU_AP_INFO device;
-    QVERIFY(G_pSearchDlg->GetSelectedDevice(device));
-    QCOMPARE(device.strIP, DeviceEnv("IP"));
-}
-
-void TestFaultsEndToEnd::Connect(CWatcher& watcher, int boundMs)
-{
-    WaitForOneDevice();
+    WaitForOneDevice(DeviceEnv("IP"));
     watcher.Restart();
     QTest::mouseClick(G_pSearchDlg->ConnectButton(), Qt::LeftButton);
     QVERIFY(WaitFor([&] { return !watcher.messages.isEmpty() || SummaryStands(); }, boundMs));
@@ -263,7 +156,7 @@ void TestFaultsEndToEnd::Connect(CWatcher& watcher, int boundMs)
 
 void TestFaultsEndToEnd::ToFirmwarePage()
 {
-    CWatcher watcher;
+    CProgressWatch watcher;
     Connect(watcher, 30'000);
     QVERIFY(SummaryStands());
     QTest::mouseClick(G_pSummaryDlg->StepButton(Skin::Firmware), Qt::LeftButton);
@@ -296,7 +189,7 @@ void TestFaultsEndToEnd::loadingChain()
     QFETCH(int, boundMs);
     QVERIFY(Control({u"fault"_qs, fault}));
     const qint64 rssBefore = StatusKiB("VmRSS:");
-    CWatcher watcher;
+    CProgressWatch watcher;
     Connect(watcher, boundMs * 2);
     const qint64 took = watcher.clock.elapsed();
     qInfo("%s: told %s after %lld ms; the window waited %lld ms at most; peak memory %lld KiB "
@@ -326,7 +219,7 @@ void TestFaultsEndToEnd::loadingChain()
     // The device is usable again once it behaves.
     QVERIFY(Control({u"fault"_qs, u"none"_qs}));
     if (!message.isEmpty()) {
-        CWatcher again;
+        CProgressWatch again;
         Connect(again, 30'000);
         QCOMPARE(again.messages, QStringList());
         QVERIFY(SummaryStands());
@@ -340,7 +233,7 @@ void TestFaultsEndToEnd::vanishDuringLoading()
     QVERIFY(Control({u"fault"_qs, u"slow@/02_02_01_int.asp"_qs}));
     bool gone = false;
     QByteArray whileConnected;
-    CWatcher watcher([&](CWatcher& self) {
+    CProgressWatch watcher([&](CProgressWatch& self) {
         if (!gone && self.bitmaps.contains(175)) {
             gone = true;
             whileConnected = PcAddresses();
@@ -365,7 +258,7 @@ void TestFaultsEndToEnd::vanishDuringLoading()
     QVERIFY(Control({u"fault"_qs, u"none"_qs}));
     QVERIFY(WaitFor([] { return !Scanning(); }, 15'000));
     QTest::mouseClick(G_pSearchDlg->ScanButton(), Qt::LeftButton);
-    CWatcher again;
+    CProgressWatch again;
     Connect(again, 30'000);
     QCOMPARE(again.messages, QStringList());
     QVERIFY(SummaryStands());
@@ -393,9 +286,9 @@ void TestFaultsEndToEnd::vanishDuringUpload()
     ToFirmwarePage();
     const QString pcIf = Env("KELDA_PC_IF");
     if (!beforeApply) {
-        QVERIFY(!Run(u"tc"_qs, {u"qdisc"_qs, u"add"_qs, u"dev"_qs, pcIf, u"root"_qs, u"tbf"_qs,
-                                u"rate"_qs, u"16mbit"_qs, u"burst"_qs, u"64kb"_qs, u"latency"_qs,
-                                u"400ms"_qs})
+        QVERIFY(!Run(u"tc"_qs,
+                     {u"qdisc"_qs, u"add"_qs, u"dev"_qs, pcIf, u"root"_qs, u"tbf"_qs, u"rate"_qs,
+                      u"16mbit"_qs, u"burst"_qs, u"64kb"_qs, u"latency"_qs, u"400ms"_qs})
                      .isEmpty());
     }
     const QJsonObject before = State();
@@ -408,7 +301,7 @@ void TestFaultsEndToEnd::vanishDuringUpload()
         QVERIFY(Control({u"away"_qs}));
         gone = true;
     }
-    CWatcher watcher([&](CWatcher& self) {
+    CProgressWatch watcher([&](CProgressWatch& self) {
         if (!gone && self.clock.elapsed() > 1500) {
             gone = true;
             Control({u"away"_qs});
@@ -453,7 +346,7 @@ void TestFaultsEndToEnd::vanishDuringUpload()
 
 void TestFaultsEndToEnd::vanishDuringRebootWait()
 {
-    CWatcher loading;
+    CProgressWatch loading;
     Connect(loading, 30'000);
     QVERIFY(SummaryStands());
     QTest::mouseClick(G_pSummaryDlg->StepButton(Skin::Reset), Qt::LeftButton);
@@ -462,7 +355,7 @@ void TestFaultsEndToEnd::vanishDuringRebootWait()
     const int boots = State()[u"boot_count"].toInt();
     bool gone = false;
     // Once it has rebooted, well inside the wizard's wait, the device leaves the wire.
-    CWatcher watcher([&](CWatcher& self) {
+    CProgressWatch watcher([&](CProgressWatch& self) {
         if (!gone && self.progressShown >= 0 &&
             self.clock.elapsed() - self.progressShown > 15'000) {
             gone = true;
@@ -488,7 +381,7 @@ void TestFaultsEndToEnd::vanishDuringRebootWait()
 
     QVERIFY(Control({u"back"_qs}));
     QTest::mouseClick(G_pSearchDlg->ScanButton(), Qt::LeftButton);
-    CWatcher again;
+    CProgressWatch again;
     Connect(again, 30'000);
     QVERIFY(SummaryStands());
 }
@@ -518,7 +411,7 @@ void TestFaultsEndToEnd::firmwareFileChanges()
     CTarn_ModeDlg* page = G_pModeDlg;
     const QJsonObject before = State();
     page->FileEdit()->setText(image);
-    CWatcher watcher;
+    CProgressWatch watcher;
     QTest::mouseClick(page->ApplyButton(), Qt::LeftButton);
     // The request is queued with the file's size; the bytes are read when it goes out, which
     // is not before the event loop runs again.
@@ -560,7 +453,7 @@ void TestFaultsEndToEnd::garbageDatagramsDuringScan()
     for (int scan = 0; scan < 2; ++scan) {
         QTest::mouseClick(G_pSearchDlg->ScanButton(), Qt::LeftButton);
         QVERIFY(WaitFor([] { return Scanning(); }, 2000));
-        WaitForOneDevice();
+        WaitForOneDevice(DeviceEnv("IP"));
         _STRU_AP_INFO device;
         QVERIFY(G_pSearchDlg->GetSelectedDevice(device));
         QCOMPARE(device.strModel, DeviceEnv("MODEL"));
@@ -579,7 +472,7 @@ void TestFaultsEndToEnd::unwritableLog()
 {
     const QString log = QDir::homePath() + u"/breviklog.txt"_qs;
     QVERIFY(QFileInfo(log).isDir());
-    CWatcher watcher;
+    CProgressWatch watcher;
     Connect(watcher, 30'000);
     QCOMPARE(watcher.messages, QStringList());
     QVERIFY(SummaryStands());
@@ -613,7 +506,7 @@ void TestFaultsEndToEnd::uploadAnswerAfterConnectingElsewhere()
     QCOMPARE(G_pSearchDlg->DeviceList()->topLevelItemCount(), 2);
     QVERIFY(select(DeviceEnv("IP", 1)));
     QVERIFY(Control({u"fault"_qs, u"late@/goform/formUpload"_qs}, 1));
-    CWatcher first;
+    CProgressWatch first;
     QTest::mouseClick(G_pSearchDlg->ConnectButton(), Qt::LeftButton);
     QVERIFY(WaitFor([&] { return !first.messages.isEmpty() || SummaryStands(); }, 30'000));
     QVERIFY(SummaryStands());
@@ -629,7 +522,7 @@ void TestFaultsEndToEnd::uploadAnswerAfterConnectingElsewhere()
     QVERIFY(select(DeviceEnv("IP", 2)));
     const qsizetype recordsBefore = ReadRecords(2).size();
     const QJsonValue bootsBefore = State(2)[u"boot_count"];
-    CWatcher second;
+    CProgressWatch second;
     QTest::mouseClick(G_pSearchDlg->ConnectButton(), Qt::LeftButton);
     QVERIFY(WaitFor([&] { return !second.messages.isEmpty() || SummaryStands(); }, 30'000));
     QCOMPARE(second.messages, QStringList());
@@ -667,7 +560,7 @@ void TestFaultsEndToEnd::openCellsSurvey()
 {
     // The survey page's rows are followed by 8000 cell openings that one tag at the end closes.
     QVERIFY(Control({u"fault"_qs, u"open-cells@/wlsurvey2.asp"_qs}));
-    CWatcher loading;
+    CProgressWatch loading;
     Connect(loading, 30'000);
     QVERIFY(SummaryStands());
     // The peak from here on, not the run's so far.
@@ -675,7 +568,7 @@ void TestFaultsEndToEnd::openCellsSurvey()
     QVERIFY(clear.open(QIODevice::WriteOnly) && clear.write("5") == 1);
     clear.close();
     const qint64 rssBefore = StatusKiB("VmRSS:");
-    CWatcher watcher;
+    CProgressWatch watcher;
     QTest::mouseClick(G_pSummaryDlg->StepButton(Skin::Wireless), Qt::LeftButton);
     QVERIFY(G_pSurveyDlg->isVisible());
     QVERIFY(WaitFor([] { return G_pSurveyDlg->ScanButton()->isEnabled(); }, 2 * kResponseMs));
@@ -704,11 +597,11 @@ void TestFaultsEndToEnd::validReplyFlood()
     QVERIFY(WaitFor([] { return !Scanning(); }, 15'000));
     QProcess flood;
     flood.start(u"ip"_qs, {u"netns"_qs, u"exec"_qs, DeviceEnv("NS"), u"python3"_qs,
-                           QStringLiteral(KELDA_FLOOD), Env("KELDA_PC_IP"), u"5"_qs,
-                           u"--valid"_qs, DeviceEnv("MODEL"), u"20000"_qs});
+                           QStringLiteral(KELDA_FLOOD), Env("KELDA_PC_IP"), u"5"_qs, u"--valid"_qs,
+                           DeviceEnv("MODEL"), u"20000"_qs});
     QVERIFY(flood.waitForStarted());
     QTest::qWait(500);
-    CWatcher watcher;
+    CProgressWatch watcher;
     QTest::mouseClick(G_pSearchDlg->ScanButton(), Qt::LeftButton);
     QVERIFY(WaitFor([] { return Scanning(); }, 2000));
     QVERIFY(WaitFor([] { return !Scanning(); }, 15'000));
@@ -726,7 +619,7 @@ void TestFaultsEndToEnd::validReplyFlood()
     QVERIFY(WaitFor([] { return DiscoveryBacklog() == 0; }, 10'000));
     QTest::mouseClick(G_pSearchDlg->ScanButton(), Qt::LeftButton);
     QVERIFY(WaitFor([] { return Scanning(); }, 2000));
-    WaitForOneDevice();
+    WaitForOneDevice(DeviceEnv("IP"));
 }
 
 void TestFaultsEndToEnd::linkedLog()
@@ -736,7 +629,7 @@ void TestFaultsEndToEnd::linkedLog()
     const QString log = QDir::homePath() + u"/breviklog.txt"_qs;
     const QString target = QFileInfo(log).symLinkTarget();
     QVERIFY(!target.isEmpty());
-    CWatcher watcher;
+    CProgressWatch watcher;
     Connect(watcher, 30'000);
     QCOMPARE(watcher.messages, QStringList());
     QVERIFY(SummaryStands());
@@ -769,7 +662,7 @@ void TestFaultsEndToEnd::slowLinkUpgrade()
     // wait's remaining ticks are run at once.
     qint64 rebootSeen = -1;
     qint64 lastLook = 0;
-    CWatcher watcher([&](CWatcher& self) {
+    CProgressWatch watcher([&](CProgressWatch& self) {
         if (rebootSeen >= 0 || !self.progressTexts.contains(u"Upgrading...."_qs) ||
             self.clock.elapsed() - lastLook < 200)
             return;

@@ -1,44 +1,20 @@
 // The Locate page end to end: the real frame, in this process, against the simulated repeaters
 // of the harness's namespaces. Runs only inside the PC namespace of scripts/netns.
-#include "app/ostreldlg.h"
-#include "console/tarndlg.h"
 #include "controls/ctlbutton.h"
-#include "controls/dialogservices.h"
 #include "controls/hmxstatic.h"
-#include "controls/ptbutton.h"
 #include "controls/ptlabel.h"
 #include "controls/xhtmlstatic.h"
 #include "discovery/discoveryqueue.h"
 #include "discovery/discoverytypes.h"
 #include "discovery/udpmanager.h"
-#include "locate/devicelist.h"
-#include "locate/searchdlg.h"
-#include "pages/messagedlg.h"
-#include "pages/progressdlg.h"
-#include "pages/summarydlg.h"
 #include "platform/diaglog.h"
 #include "platform/netconfig_netlink.h"
-#include "platform/windowtimers.h"
 #include "protocol/statusvalues.h"
 #include "session/sessionvalues.h"
 #include "session/webmanager.h"
 #include "tests/e2e/support/wizardrun.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QPainter>
 #include <QPointer>
-#include <QProcess>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <functional>
-#include <memory>
 #include <net/if.h>
 #include <set>
 
@@ -75,20 +51,16 @@ QStringList ListedColumn(int column)
     return texts;
 }
 
-// Watches the program as a user would while it runs its own loops: what the progress dialog
-// showed, which messages came (and answers them), what the Locate page said while it scanned.
-class CWatcher : public QObject
+// Beside what every watch sees: where the progress dialog stood, what the Locate page said
+// while it scanned, and whether the summary was still empty while loading.
+class CWatcher : public CProgressWatch
 {
 public:
-    explicit CWatcher(QWidget* frame) : m_frame(frame), m_earlierProgress(G_pProgress)
+    explicit CWatcher(QWidget* frame)
+        : CProgressWatch([this](CProgressWatch&) { LookAtThePages(); }, frame), m_frame(frame)
     {
-        connect(&m_timer, &QTimer::timeout, this, [this] { Look(); });
-        m_timer.start(5);
     }
 
-    QList<int> bitmaps;
-    QStringList progressTexts;
-    QStringList messages;
     QStringList resultTexts;
     QPoint progressOffset;
     bool progressWhileMessage = false;
@@ -97,31 +69,18 @@ public:
     QImage loading;
 
 private:
-    void Look()
+    void LookAtThePages()
     {
-        // The last picture is set, shown for a second and taken down within one handler:
-        // what the dialog holds afterwards tells it.
-        if (G_pProgress && G_pProgress != m_earlierProgress) {
-            const int bitmap = G_pProgress->CurrentBitmap();
-            if (bitmap && (bitmaps.isEmpty() || bitmaps.last() != bitmap))
-                bitmaps.append(bitmap);
-        }
         if (G_pProgress && G_pProgress->isVisible()) {
-            const int bitmap = G_pProgress->CurrentBitmap();
-            if (!progressTexts.contains(G_pProgress->m_strMessage))
-                progressTexts.append(G_pProgress->m_strMessage);
             progressOffset = m_frame->mapFromGlobal(G_pProgress->mapToGlobal(QPoint()));
-            if (bitmap == 175 && loading.isNull())
+            if (G_pProgress->CurrentBitmap() == 175 && loading.isNull())
                 loading = Screen(m_frame, G_pProgress);
             if (G_pSummaryDlg &&
                 !G_pSummaryDlg->Value(CTarn_SummaryDlg::kFirstValue)->GetWindowText().isEmpty())
                 summaryEmptyWhileLoading = false;
         }
-        if (G_pMessageDlg && G_pMessageDlg->isVisible()) {
-            messages.append(G_pMessageDlg->m_strMessage);
+        if (G_pMessageDlg && G_pMessageDlg->isVisible())
             progressWhileMessage |= G_pProgress && G_pProgress->isVisible();
-            QTest::mouseClick(G_pMessageDlg->OkButton(), Qt::LeftButton, {}, QPoint(40, 15));
-        }
         if (G_pSearchDlg) {
             const QString text = G_pSearchDlg->ResultLabel()->Text();
             if (resultTexts.isEmpty() || resultTexts.last() != text)
@@ -133,14 +92,11 @@ private:
     }
 
     QWidget* m_frame;
-    // A console from before the watch began: its dialog still holds its last picture.
-    const CTarn_Progress* m_earlierProgress;
-    QTimer m_timer;
 };
 
 } // namespace
 
-class TestLocateEndToEnd : public QObject
+class TestLocateEndToEnd : public CWizardTest
 {
     Q_OBJECT
 private slots:
@@ -162,15 +118,11 @@ private:
     }
     void Connect(CWatcher& watcher);
     void CheckSummaryShows(int device);
-
-    std::unique_ptr<COstrelDlg> m_frame;
 };
 
 void TestLocateEndToEnd::init()
 {
-    m_frame = std::make_unique<COstrelDlg>();
-    m_frame->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+    ShowFrame();
     QVERIFY(G_pSearchDlg && G_pSearchDlg->isVisible());
 }
 

@@ -14,8 +14,9 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "sim"))
 import simtest  # noqa: E402
-from simtest import Device, wait_until  # noqa: E402
-from repeatersim import settings as rules  # noqa: E402
+from simtest import Device  # noqa: E402
+sys.path.insert(0, os.path.join(HERE, "..", "locate"))
+import simdevice  # noqa: E402
 
 FAILURES = []
 
@@ -67,53 +68,16 @@ def check_chain_requests(device, auth):
     return requests
 
 
-def expected_values(device, upper_mac=True):
-    state = device.state()
-    running, wan, wireless = state["running"], state["wan"], state["running"]["wireless"]
-    mac = ":".join(device.mac[i:i + 2] for i in range(0, 12, 2))
-    return {"lan_mac": mac.upper(), "firmware": running["firmware"], "lan_ip": running["ip"],
-            "lan_mask": running["mask"], "dhcp": "Enable" if running["dhcp"] else "Disable",
-            "mode": rules.MODE_NAMES[wireless["stadrv_type"]],
-            "security": rules.security_text(wireless), "wan_ip": wan["ip"] or "0.0.0.0",
-            "ssid": wireless["stadrv_ssid"], "wan_mask": wan["mask"] or "0.0.0.0",
-            "gateway": wan["gw"] or "0.0.0.0", "dns1": wan["dns1"] or "0.0.0.0",
-            "dns2": wan["dns2"] or "0.0.0.0"}
+VALUE_NAMES = ("lan_mac", "firmware", "lan_ip", "lan_mask", "dhcp", "mode", "security", "wan_ip",
+               "ssid", "wan_mask", "gateway", "dns1", "dns2")
 
 
-def join_network(device):
-    """Sets the device up as the repeater of a network and reboots it, so that every value of
-    its pages has something to show. Reaches a device on another subnet through an address of
-    our own on the PC's wire, removed again before the wizard runs."""
-    pc_if = os.environ["KELDA_PC_IF"]
-    borrowed = None
-    if subprocess.run(["ip", "route", "get", device.ip], capture_output=True,
-                              text=True).stdout.find(" via ") >= 0:
-        borrowed = device.ip.rsplit(".", 1)[0] + ".250/24"
-        subprocess.run(["ip", "addr", "add", borrowed, "dev", pc_if], check=True)
-    try:
-        body = (b"stadrv_type=3&stadrv_ssid=OfficeAes&stadrv_chan=3&stadrv_encrypttype=2"
-                b"&stadrv_weplength=0&stadrv_defaultkey=0&key1=&stadrv_wepformat1=0&key2="
-                b"&stadrv_wepformat2=0&key3=&stadrv_wepformat3=0&key4=&stadrv_wepformat4=0"
-                b"&stadrv_wpacipher=1&stadrv_pskformat=0&stadrv_pskkey=aes-secret-1"
-                b"&submit-url=%2Fwanwisp.asp")
-        request = (b"POST /goform/formStaDrvSetup HTTP/1.1\r\nHost: " + device.ip.encode() +
-                   b"\r\nAuthorization: Basic " + device.auth().encode() +
-                   b"\r\ncontent-Length: %d\r\n\r\n" % len(body) + body)
-        answer = simtest.exchange(device.ip, request)
-        check(answer.status == 200, "repeater set up before the test")
-        before = device.state()["boot_count"]
-        device.ctl("reboot", "1")
-        wait_until(lambda: device.state()["boot_count"] > before and
-                   device.state()["phase"] == "up", 30, what="the device back")
-    finally:
-        if borrowed:
-            subprocess.run(["ip", "addr", "del", borrowed, "dev", pc_if], check=True)
-    # Only what the wizard sends from here on is compared.
-    open(device.record_path, "wb").close()
+def expected_values(device):
+    return dict(zip(VALUE_NAMES, simdevice.values(device)))
 
 
 def mode_chain(driver, device):
-    join_network(device)
+    simdevice.join(device)
     result = run_driver(driver, device)
     values = expected_values(device)
     check(result["values"] == values, "all thirteen values: %r != %r" % (result["values"], values))

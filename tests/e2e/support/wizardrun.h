@@ -1,11 +1,19 @@
 // What every in-process run of the real frame against the simulated repeater needs: the
 // harness's environment, the simulator's control socket and state file, waiting while the
-// program's own loops go on, screenshots, and a private home for the log and the lock.
+// program's own loops go on, watching its progress runs, connecting and going to a step,
+// screenshots, and a private home for the log and the lock.
 // Header only: each user builds it with its own KELDA_* paths.
 #pragma once
 
+#include "app/ostreldlg.h"
+#include "console/tarndlg.h"
 #include "controls/dialogservices.h"
+#include "controls/ptbutton.h"
+#include "locate/devicelist.h"
 #include "locate/searchdlg.h"
+#include "pages/messagedlg.h"
+#include "pages/progressdlg.h"
+#include "pages/summarydlg.h"
 #include "platform/windowtimers.h"
 
 #include <QApplication>
@@ -18,10 +26,14 @@
 #include <QJsonObject>
 #include <QPainter>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <functional>
+#include <memory>
 
 inline QString Env(const char* name)
 {
@@ -153,6 +165,131 @@ inline bool Scanning()
 {
     return G_pSearchDlg && G_pSearchDlg->Timers()->IsRunning(CSearchDlg::kAnimationTimer);
 }
+
+inline bool SummaryStands()
+{
+    return G_pTarnDlg && G_pTarnDlg->isVisible() && G_pSummaryDlg && G_pSummaryDlg->isVisible() &&
+           !(G_pProgress && G_pProgress->isVisible());
+}
+
+// Watches the program every 5 ms while it runs its own modal loops: the progress dialog (when
+// it stood, its texts and pictures), the messages that came (answered with OK), and the
+// longest time the program kept this timer waiting. `hook` looks at more on each tick.
+class CProgressWatch : public QObject
+{
+public:
+    explicit CProgressWatch(std::function<void(CProgressWatch&)> hook = {},
+                            QWidget* frame = nullptr)
+        : m_hook(std::move(hook)), m_frame(frame), m_earlierProgress(G_pProgress)
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] { Look(); });
+        m_timer.start(5);
+        clock.start();
+    }
+
+    QElapsedTimer clock;
+    QStringList messages;
+    qint64 firstMessage = -1;
+    qint64 maxGap = 0;
+    QList<int> bitmaps;
+    QStringList progressTexts;
+    qint64 progressShown = -1;
+    qint64 progressGone = -1;
+    QImage progress; // the frame with the dialog, 4 s after it came up
+
+    qint64 Waited() const { return progressGone - progressShown; }
+    // Times count from here.
+    void Restart()
+    {
+        clock.restart();
+        m_last = 0;
+        maxGap = 0;
+    }
+
+private:
+    void Look()
+    {
+        const qint64 now = clock.elapsed();
+        maxGap = std::max(maxGap, now - m_last);
+        const bool up = G_pProgress && G_pProgress->isVisible();
+        // A console's last picture is set, shown for a second and taken down within one
+        // handler: what a new console's dialog holds afterwards tells it.
+        if (up || (G_pProgress && G_pProgress != m_earlierProgress)) {
+            const int bitmap = G_pProgress->CurrentBitmap();
+            if (bitmap && (bitmaps.isEmpty() || bitmaps.last() != bitmap))
+                bitmaps.append(bitmap);
+        }
+        if (up) {
+            if (progressShown < 0)
+                progressShown = now;
+            if (!progressTexts.contains(G_pProgress->m_strMessage))
+                progressTexts.append(G_pProgress->m_strMessage);
+            if (m_frame && progress.isNull() && now - progressShown > 4000)
+                progress = Screen(m_frame, G_pProgress);
+        } else if (progressShown >= 0 && progressGone < 0) {
+            progressGone = now;
+        }
+        if (m_hook)
+            m_hook(*this);
+        if (G_pMessageDlg && G_pMessageDlg->isVisible()) {
+            if (firstMessage < 0)
+                firstMessage = now;
+            messages.append(G_pMessageDlg->m_strMessage);
+            QTest::mouseClick(G_pMessageDlg->OkButton(), Qt::LeftButton, {}, QPoint(40, 15));
+        }
+        // A hook that blocks (a control command) is not the program's doing.
+        m_last = clock.elapsed();
+    }
+
+    std::function<void(CProgressWatch&)> m_hook;
+    QWidget* m_frame;
+    // A console from before the watch began: its dialog still holds its last picture.
+    const CTarn_Progress* m_earlierProgress;
+    QTimer m_timer;
+    qint64 m_last = 0;
+};
+
+// Waits for the scan's end; the one device listed must be at `ip`.
+inline void WaitForOneDevice(const QString& ip, int ms = 15'000)
+{
+    QVERIFY(WaitFor([] { return !Scanning(); }, ms));
+    QCOMPARE(G_pSearchDlg->DeviceList()->topLevelItemCount(), 1);
+    _STRU_AP_INFO device;
+    QVERIFY(G_pSearchDlg->GetSelectedDevice(device));
+    QCOMPARE(device.strIP, ip);
+}
+
+// Connects to the one device as the user does; its summary must stand with no message. The
+// loading run is modal; another subnet first needs an address of the wizard's own.
+inline void ConnectTo(const QString& ip)
+{
+    WaitForOneDevice(ip);
+    CProgressWatch watch;
+    QTest::mouseClick(G_pSearchDlg->ConnectButton(), Qt::LeftButton);
+    QVERIFY(WaitFor([&] { return !watch.messages.isEmpty() || SummaryStands(); }, 40'000));
+    QCOMPARE(watch.messages, QStringList());
+    QCOMPARE(G_pTarnDlg->m_strIPAddress, ip);
+}
+
+inline void ToStep(Skin::Step step, QWidget* page)
+{
+    QTest::mouseClick(G_pSummaryDlg->StepButton(step), Qt::LeftButton);
+    QVERIFY(page->isVisible());
+}
+
+// The base of an e2e fixture: the real frame, made and shown for a test function.
+class CWizardTest : public QObject
+{
+protected:
+    void ShowFrame()
+    {
+        m_frame = std::make_unique<COstrelDlg>();
+        m_frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+    }
+
+    std::unique_ptr<COstrelDlg> m_frame;
+};
 
 // A home of this run's own for the log and the lock, gone with it.
 class CPrivateHome

@@ -1,38 +1,13 @@
 // The wireless page end to end: the real frame, in this process, against the simulated
 // repeater of the harness's namespaces, from the Locate page through the survey and the
 // repeater connect to the reboot and back. Runs only inside the PC namespace of scripts/netns.
-#include "app/ostreldlg.h"
-#include "console/tarndlg.h"
-#include "controls/dialogservices.h"
-#include "controls/ptbutton.h"
 #include "controls/xhtmlstatic.h"
-#include "locate/devicelist.h"
-#include "locate/searchdlg.h"
-#include "pages/messagedlg.h"
-#include "pages/progressdlg.h"
-#include "pages/summarydlg.h"
 #include "pages/surveydlg.h"
-#include "platform/windowtimers.h"
 #include "tests/e2e/support/wizardrun.h"
 
-#include <QApplication>
 #include <QComboBox>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLineEdit>
-#include <QPainter>
-#include <QProcess>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 #include <QTreeWidget>
-#include <functional>
-#include <memory>
 
 namespace
 {
@@ -44,96 +19,30 @@ QJsonArray SurveyFile()
                                           : QJsonArray();
 }
 
-// Watches the program while it runs its own modal loops: how long "Rebooting...." stood,
-// which messages came (and answers them).
-class CWatcher : public QObject
-{
-public:
-    explicit CWatcher(QWidget* frame) : m_frame(frame)
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] { Look(); });
-        m_timer.start(5);
-        m_clock.start();
-    }
-
-    QStringList messages;
-    QString progressText;
-    qint64 progressShown = -1;
-    qint64 progressGone = -1;
-    QImage rebooting;
-
-private:
-    void Look()
-    {
-        const bool up = G_pProgress && G_pProgress->isVisible();
-        if (up && progressShown < 0) {
-            progressShown = m_clock.elapsed();
-            progressText = G_pProgress->m_strMessage;
-        }
-        if (up && rebooting.isNull() && m_clock.elapsed() - progressShown > 4000)
-            rebooting = Screen(m_frame, G_pProgress);
-        if (!up && progressShown >= 0 && progressGone < 0)
-            progressGone = m_clock.elapsed();
-        if (G_pMessageDlg && G_pMessageDlg->isVisible()) {
-            messages.append(G_pMessageDlg->m_strMessage);
-            QTest::mouseClick(G_pMessageDlg->OkButton(), Qt::LeftButton, {}, QPoint(40, 15));
-        }
-    }
-
-    QWidget* m_frame;
-    QElapsedTimer m_clock;
-    QTimer m_timer;
-};
-
 } // namespace
 
-class TestWirelessEndToEnd : public QObject
+class TestWirelessEndToEnd : public CWizardTest
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init() { ShowFrame(); }
+    void cleanup() { m_frame.reset(); }
     void wpa2KeyWithAmpersand();
     void wepKey3ThenOpen();
     void repeaterUnreachable();
 
 private:
-    void ConnectToDevice();
     void SurveyOnWirelessPage();
     int RowOf(const QString& ssid) const;
     // Chooses the network, types the key and presses Connect; returns once the program is back
     // on the Locate page.
-    void ConnectTo(const QString& ssid, const QString& key, int defaultKey);
+    void JoinNetwork(const QString& ssid, const QString& key, int defaultKey);
     QJsonObject SavedWireless() const;
-
-    std::unique_ptr<COstrelDlg> m_frame;
 };
-
-void TestWirelessEndToEnd::init()
-{
-    m_frame = std::make_unique<COstrelDlg>();
-    m_frame->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
-}
-
-void TestWirelessEndToEnd::cleanup()
-{
-    m_frame.reset();
-}
-
-void TestWirelessEndToEnd::ConnectToDevice()
-{
-    QVERIFY(WaitFor([] { return !Scanning(); }, 10'000));
-    QCOMPARE(G_pSearchDlg->DeviceList()->topLevelItemCount(), 1);
-    // Returns once "Loading...." has ended: its run is modal.
-    QTest::mouseClick(G_pSearchDlg->ConnectButton(), Qt::LeftButton);
-    QVERIFY(G_pTarnDlg && G_pTarnDlg->isVisible() && G_pSummaryDlg->isVisible());
-}
 
 void TestWirelessEndToEnd::SurveyOnWirelessPage()
 {
-    QTest::mouseClick(G_pSummaryDlg->StepButton(Skin::Wireless), Qt::LeftButton);
-    QVERIFY(G_pSurveyDlg->isVisible());
+    ToStep(Skin::Wireless, G_pSurveyDlg);
     // Shown with an empty list, the page surveys by itself.
     QVERIFY(!G_pSurveyDlg->ScanButton()->isEnabled());
     QVERIFY(WaitFor([] { return G_pSurveyDlg->ScanButton()->isEnabled(); }, 30'000));
@@ -165,7 +74,7 @@ int TestWirelessEndToEnd::RowOf(const QString& ssid) const
     return -1;
 }
 
-void TestWirelessEndToEnd::ConnectTo(const QString& ssid, const QString& key, int defaultKey)
+void TestWirelessEndToEnd::JoinNetwork(const QString& ssid, const QString& key, int defaultKey)
 {
     QTreeWidget* list = G_pSurveyDlg->AccessPointList();
     const int row = RowOf(ssid);
@@ -199,19 +108,19 @@ QJsonObject TestWirelessEndToEnd::SavedWireless() const
 
 void TestWirelessEndToEnd::wpa2KeyWithAmpersand()
 {
-    ConnectToDevice();
+    ConnectTo(DeviceEnv("IP"));
     SurveyOnWirelessPage();
     const int bootsBefore = State()[u"boot_count"].toInt();
 
-    CWatcher watcher(m_frame.get());
+    CProgressWatch watcher({}, m_frame.get());
     const QString key = u"Tea & Biscuits=100%+"_qs;
-    ConnectTo(u"Lab & Co"_qs, key, -1);
+    JoinNetwork(u"Lab & Co"_qs, key, -1);
     QVERIFY(watcher.messages.isEmpty());
-    QCOMPARE(watcher.progressText, u"Rebooting...."_qs);
-    const qint64 waited = watcher.progressGone - watcher.progressShown;
+    QCOMPARE(watcher.progressTexts.value(0), u"Rebooting...."_qs);
+    const qint64 waited = watcher.Waited();
     qInfo("Rebooting.... stood %lld ms", waited);
     QVERIFY2(waited > 37'500 && waited < 40'500, qPrintable(QString::number(waited)));
-    Save(watcher.rebooting, u"rebooting"_qs);
+    Save(watcher.progress, u"rebooting"_qs);
 
     // The device took exactly what was chosen and typed, and joined with it after its reboot.
     const QJsonObject saved = SavedWireless();
@@ -232,7 +141,7 @@ void TestWirelessEndToEnd::wpa2KeyWithAmpersand()
     QVERIFY(G_pTarnDlg && !G_pTarnDlg->isVisible());
     QVERIFY(WaitFor([] { return !Scanning(); }, 10'000));
     QCOMPARE(G_pSearchDlg->m_strResult, u"1 Smart Repeater Found !"_qs);
-    ConnectToDevice();
+    ConnectTo(DeviceEnv("IP"));
     QStringList shown;
     for (int i = 0; i < CTarn_SummaryDlg::kValueCount; ++i)
         shown.append(G_pSummaryDlg->Value(CTarn_SummaryDlg::kFirstValue + i)->GetWindowText());
@@ -242,13 +151,13 @@ void TestWirelessEndToEnd::wpa2KeyWithAmpersand()
 
 void TestWirelessEndToEnd::wepKey3ThenOpen()
 {
-    ConnectToDevice();
+    ConnectTo(DeviceEnv("IP"));
     SurveyOnWirelessPage();
     {
-        CWatcher watcher(m_frame.get());
-        ConnectTo(u"OldWep"_qs, u"12345"_qs, 2);
+        CProgressWatch watcher({}, m_frame.get());
+        JoinNetwork(u"OldWep"_qs, u"12345"_qs, 2);
         QVERIFY(watcher.messages.isEmpty());
-        QCOMPARE(watcher.progressText, u"Rebooting...."_qs);
+        QCOMPARE(watcher.progressTexts.value(0), u"Rebooting...."_qs);
     }
     QJsonObject saved = SavedWireless();
     QCOMPARE(saved[u"stadrv_ssid"].toString(), u"OldWep"_qs);
@@ -264,11 +173,11 @@ void TestWirelessEndToEnd::wepKey3ThenOpen()
 
     // Found again, connected again: an open network this time.
     QVERIFY(WaitFor([] { return !Scanning(); }, 10'000));
-    ConnectToDevice();
+    ConnectTo(DeviceEnv("IP"));
     SurveyOnWirelessPage();
     {
-        CWatcher watcher(m_frame.get());
-        ConnectTo(u"CafeOpen"_qs, QString(), -1);
+        CProgressWatch watcher({}, m_frame.get());
+        JoinNetwork(u"CafeOpen"_qs, QString(), -1);
         QVERIFY(watcher.messages.isEmpty());
     }
     saved = SavedWireless();
@@ -283,12 +192,12 @@ void TestWirelessEndToEnd::wepKey3ThenOpen()
 
 void TestWirelessEndToEnd::repeaterUnreachable()
 {
-    ConnectToDevice();
+    ConnectTo(DeviceEnv("IP"));
     SurveyOnWirelessPage();
     const QJsonObject before = SavedWireless();
     QVERIFY(Control({u"power-off"_qs}));
 
-    CWatcher watcher(m_frame.get());
+    CProgressWatch watcher({}, m_frame.get());
     QTreeWidget* list = G_pSurveyDlg->AccessPointList();
     const int row = RowOf(u"HomeTkip"_qs);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},

@@ -1,23 +1,20 @@
-#include "app/ostreldlg.h"
 #include "app/windowactivation.h"
-#include "controls/dialogservices.h"
 #include "controls/ptbutton.h"
 #include "discovery/udpmanager.h"
 #include "platform/windowtimers.h"
 #include "session/webmanager.h"
+#include "tests/widgets/support/frametest.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QTest>
 #include <QTimer>
 
-class TestFrame : public QObject {
+class TestFrame : public CFrameTest
+{
     Q_OBJECT
 private slots:
-    void initTestCase();
     void frameShapeAndObjects();
     void enterAndEscDoNothing();
     void dragBandMovesTheFrame_data();
@@ -27,15 +24,7 @@ private slots:
     void secondStartEndsSilently();
     void startupIdGivesTimeAndEndsItsLaunch_data();
     void startupIdGivesTimeAndEndsItsLaunch();
-
-private:
-    CEnterEscFilter m_keyFilter;
 };
-
-void TestFrame::initTestCase()
-{
-    qApp->installEventFilter(&m_keyFilter);
-}
 
 void TestFrame::frameShapeAndObjects()
 {
@@ -73,8 +62,8 @@ void TestFrame::enterAndEscDoNothing()
         frame.done(7);
     });
     const int code = frame.exec();
-    QCOMPARE(result, 1);   // still open after every Enter and Esc
-    QCOMPARE(code, 7);     // ended only by our own done()
+    QCOMPARE(result, 1); // still open after every Enter and Esc
+    QCOMPARE(code, 7);   // ended only by our own done()
     QCOMPARE(clicks, 0);
     QCOMPARE(returns, 0);
     QCOMPARE(edit->text(), u"ok"_qs); // other keys pass
@@ -199,12 +188,12 @@ void TestFrame::startupIdGivesTimeAndEndsItsLaunch_data()
     QTest::addColumn<QByteArray>("message");
     QTest::newRow("launcher") << QByteArray("menu-1234-host-kelda_TIME987654") << 987654u
                               << QByteArray("remove: ID=menu-1234-host-kelda_TIME987654");
-    QTest::newRow("the last time counts") << QByteArray("a_TIME1_TIME2") << 2u
-                                          << QByteArray("remove: ID=a_TIME1_TIME2");
+    QTest::newRow("the last time counts")
+        << QByteArray("a_TIME1_TIME2") << 2u << QByteArray("remove: ID=a_TIME1_TIME2");
     QTest::newRow("no time") << QByteArray("terminal-42") << 0u
                              << QByteArray("remove: ID=terminal-42");
-    QTest::newRow("time not a number") << QByteArray("x_TIMEsoon") << 0u
-                                       << QByteArray("remove: ID=x_TIMEsoon");
+    QTest::newRow("time not a number")
+        << QByteArray("x_TIMEsoon") << 0u << QByteArray("remove: ID=x_TIMEsoon");
     QTest::newRow("quotes and backslashes are escaped")
         << QByteArray("a\"b\\c_TIME5") << 5u << QByteArray("remove: ID=\"a\\\"b\\\\c_TIME5\"");
 }

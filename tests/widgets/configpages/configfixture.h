@@ -1,7 +1,7 @@
 #pragma once
 
 // A live console with its pages, offscreen, whose builders queue into a list instead of the
-// network, and whose message dialogs are answered at once and noted.
+// network (unless told otherwise), and whose message dialogs are answered at once and noted.
 #include "console/tarndlg.h"
 #include "pages/messagedlg.h"
 #include "pages/progressdlg.h"
@@ -29,7 +29,8 @@ struct Queued {
 class CConfigFixture : public QObject
 {
 public:
-    void Init()
+    // With `queueForTest`, the builders' commands go to `queued` and never to the session.
+    void Init(bool queueForTest = true)
     {
         G_mWebQueue.clear();
         G_mWebDone.clear();
@@ -38,11 +39,12 @@ public:
         G_mstrPassword = u"s3cret"_qs;
         ClearStatusValues();
         queued.clear();
-        SetAddCommandForTest([this](const QString& strID, const QString& strData, const QString&,
-                                    const QString&, const QString& strFileName,
-                                    qsizetype fileOffset, qint64 fileSize) {
-            queued.append({strID, strData, strFileName, fileOffset, fileSize});
-        });
+        if (queueForTest)
+            SetAddCommandForTest([this](const QString& strID, const QString& strData,
+                                        const QString&, const QString&, const QString& strFileName,
+                                        qsizetype fileOffset, qint64 fileSize) {
+                queued.append({strID, strData, strFileName, fileOffset, fileSize});
+            });
         console = std::make_unique<CTarnDlg>(nullptr);
         G_pTarnDlg = console.get();
         console->SetDevice(u"192.168.77.10"_qs, u"255.255.255.0"_qs);
@@ -67,6 +69,7 @@ public:
         console.reset();
         delete G_pWEBManager;
         G_pWEBManager = nullptr;
+        G_mWebQueue.clear();
         G_mWebDone.clear();
     }
 

@@ -1,6 +1,4 @@
-#include "app/ostreldlg.h"
 #include "console/tarndlg.h"
-#include "controls/dialogservices.h"
 #include "controls/ptlabel.h"
 #include "controls/xhtmlstatic.h"
 #include "discovery/discoveryqueue.h"
@@ -14,12 +12,12 @@
 #include "protocol/commands.h"
 #include "protocol/statusvalues.h"
 #include "session/sessionvalues.h"
+#include "tests/widgets/support/frametest.h"
 
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QTest>
 #include <QTimer>
 
 namespace
@@ -45,11 +43,10 @@ void ScanEndsWith(CSearchDlg& page, const QList<_STRU_AP_INFO>& devices)
 
 } // namespace
 
-class TestLocate : public QObject
+class TestLocate : public CFrameTest
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void scanAndResult_data();
     void scanAndResult();
     void selectedDeviceLosesLineBreaks();
@@ -57,11 +54,6 @@ private slots:
     void connectToAnotherModelEndsTheProgram();
     void loginLogLineIsCut();
 };
-
-void TestLocate::initTestCase()
-{
-    QApplication::setFont(QFont(u"Verdana"_qs, 9));
-}
 
 void TestLocate::scanAndResult_data()
 {

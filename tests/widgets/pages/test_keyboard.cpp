@@ -2,9 +2,7 @@
 // screen reader can say, Space presses the picture buttons, Enter and Esc still do nothing. And
 // what a screen reader reads beyond the controls: the pictures' words, the dialogs.
 
-#include "app/ostreldlg.h"
 #include "console/tarndlg.h"
-#include "controls/dialogservices.h"
 #include "controls/ptbutton.h"
 #include "locate/searchdlg.h"
 #include "pages/ipaddrdlg.h"
@@ -18,11 +16,10 @@
 #include "pages/surveydlg.h"
 #include "session/sessionvalues.h"
 #include "tests/widgets/controls/pixels.h"
+#include "tests/widgets/support/frametest.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
-#include <QApplication>
-#include <QTest>
 #include <QTimer>
 
 using namespace Pixels;
@@ -63,13 +60,12 @@ const QStringList kConsoleTail = {u"Locate"_qs,   u"Repeater"_qs, u"IP Address"_
 
 } // namespace
 
-class TestKeyboard : public QObject
+class TestKeyboard : public CFrameTest
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
-    void cleanup();
+    void cleanup() { m_frame.reset(); }
     void tabWalksThePageInReadingOrder_data();
     void tabWalksThePageInReadingOrder();
     void spacePressesAPictureButtonEnterAndEscDoNot();
@@ -83,28 +79,13 @@ private slots:
 private:
     // Tab from nothing focused until the focus comes round again; the widgets in order.
     QList<QWidget*> WalkTab();
-
-    CEnterEscFilter m_keyFilter;
-    std::unique_ptr<COstrelDlg> m_frame;
 };
-
-void TestKeyboard::initTestCase()
-{
-    qApp->installEventFilter(&m_keyFilter);
-}
 
 void TestKeyboard::init()
 {
     G_mstrIPAddress = u"192.168.77.10"_qs;
     G_mstrMACAddress = u"00:1A:2B:3C:4D:5E"_qs;
-    m_frame = std::make_unique<COstrelDlg>();
-    m_frame->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_frame.get()));
-}
-
-void TestKeyboard::cleanup()
-{
-    m_frame.reset();
+    ShowFrame();
 }
 
 QList<QWidget*> TestKeyboard::WalkTab()
@@ -159,7 +140,7 @@ void TestKeyboard::tabWalksThePageInReadingOrder()
     QFETCH(QString, page);
     QFETCH(QStringList, order);
     if (page != u"CSearchDlg"_qs) {
-        QVERIFY(m_frame->OpenConsole(u"QZ-8061Tr"_qs, u"192.168.77.10"_qs, u"255.255.255.0"_qs));
+        QVERIFY(OpenConsole());
         G_pTarnDlg->ShowPage(PageNamed(page));
     }
     QWidget* shown = PageNamed(page);
@@ -230,7 +211,7 @@ void TestKeyboard::tabWalksThePageInReadingOrder()
 
 void TestKeyboard::spacePressesAPictureButtonEnterAndEscDoNot()
 {
-    QVERIFY(m_frame->OpenConsole(u"QZ-8061Tr"_qs, u"192.168.77.10"_qs, u"255.255.255.0"_qs));
+    QVERIFY(OpenConsole());
     auto* summary = static_cast<CSkinnedPage*>(G_pSummaryDlg);
     CPTButton* wireless = summary->StepButton(Skin::Wireless);
     wireless->setFocus(Qt::TabFocusReason);
@@ -288,7 +269,7 @@ void TestKeyboard::firstTabShowsAnUnseenFocus()
     // The window hands a picture button the focus when nothing else takes it (the Repeater page
     // has no control of its own): unseen until the keyboard is used, and then the first Tab
     // shows it where it is rather than moving on unseen.
-    QVERIFY(m_frame->OpenConsole(u"QZ-8061Tr"_qs, u"192.168.77.10"_qs, u"255.255.255.0"_qs));
+    QVERIFY(OpenConsole());
     auto* summary = static_cast<CSkinnedPage*>(G_pSummaryDlg);
     CPTButton* first = summary->StepButton(Skin::Locate);
     m_frame->setAttribute(Qt::WA_KeyboardFocusChange, false);
@@ -302,7 +283,7 @@ void TestKeyboard::firstTabShowsAnUnseenFocus()
 
 void TestKeyboard::screenReaderCanPressAPictureButton()
 {
-    QVERIFY(m_frame->OpenConsole(u"QZ-8061Tr"_qs, u"192.168.77.10"_qs, u"255.255.255.0"_qs));
+    QVERIFY(OpenConsole());
     auto* summary = static_cast<CSkinnedPage*>(G_pSummaryDlg);
     QAccessibleInterface* step =
         QAccessible::queryAccessibleInterface(summary->StepButton(Skin::Password));
@@ -322,7 +303,7 @@ void TestKeyboard::screenReaderCanPressAPictureButton()
 
 void TestKeyboard::messageIsReadAsAnAlertAndItsOkTakesTheKeys()
 {
-    QVERIFY(m_frame->OpenConsole(u"QZ-8061Tr"_qs, u"192.168.77.10"_qs, u"255.255.255.0"_qs));
+    QVERIFY(OpenConsole());
     CTarn_MessageDlg* message = G_pMessageDlg;
     message->m_strMessage = u"Invalid &lt;IP&gt; address"_qs;
     QWidget* focus = nullptr;
@@ -366,7 +347,7 @@ void TestKeyboard::progressIsReadAsAProgressBar()
 {
     QFETCH(int, frame);
     QFETCH(int, percent);
-    QVERIFY(m_frame->OpenConsole(u"QZ-8061Tr"_qs, u"192.168.77.10"_qs, u"255.255.255.0"_qs));
+    QVERIFY(OpenConsole());
     CTarn_Progress* progress = G_pProgress;
     progress->m_strMessage = u"Rebooting...."_qs;
     QAccessibleInterface* bar = nullptr;

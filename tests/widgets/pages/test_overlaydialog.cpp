@@ -1,6 +1,4 @@
-#include "app/ostreldlg.h"
 #include "console/tarndlg.h"
-#include "controls/dialogservices.h"
 #include "controls/ptbutton.h"
 #include "controls/xhtmlstatic.h"
 #include "locate/searchdlg.h"
@@ -12,24 +10,21 @@
 #include "platform/stringtable.h"
 #include "platform/windowtimers.h"
 #include "session/webmanager.h"
+#include "tests/widgets/support/frametest.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
-#include <QTest>
 #include <QTimer>
 #include <functional>
-#include <memory>
 
 // The dialogs as they run in the program: inside the frame, over a console, with the frame's
 // timers and other work going on underneath.
-class TestOverlayDialog : public QObject
+class TestOverlayDialog : public CFrameTest
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
-    void cleanup();
+    void cleanup() { m_frame.reset(); }
     void secondRunWaitsForTheFirstAndKeepsItsText();
     void waitEndedBeforeItsTurnIsNeverShown();
     void inputBeneathIsHeldBackWhileUp();
@@ -37,29 +32,12 @@ private slots:
     void consoleGoneWhileItsDialogIsUp();
     void windowClosedWhileRunsAreUp_data();
     void windowClosedWhileRunsAreUp();
-
-private:
-    CEnterEscFilter m_keyFilter;
-    std::unique_ptr<COstrelDlg> m_frame;
 };
-
-void TestOverlayDialog::initTestCase()
-{
-    qApp->installEventFilter(&m_keyFilter);
-}
 
 void TestOverlayDialog::init()
 {
-    m_frame = std::make_unique<COstrelDlg>();
-    m_frame->move(60, 40);
-    m_frame->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
-    QVERIFY(m_frame->OpenConsole(u"QZ-8061Tr"_qs, u"192.168.77.10"_qs, u"255.255.255.0"_qs));
-}
-
-void TestOverlayDialog::cleanup()
-{
-    m_frame.reset();
+    ShowFrame();
+    QVERIFY(OpenConsole());
 }
 
 void TestOverlayDialog::secondRunWaitsForTheFirstAndKeepsItsText()
@@ -171,7 +149,7 @@ void TestOverlayDialog::consoleGoneWhileItsDialogIsUp()
 {
     QTimer::singleShot(0, m_frame.get(), [this] {
         // A new Connect replaces the console, and its dialogs with it.
-        QVERIFY(m_frame->OpenConsole(u"QZ-8061Tr"_qs, u"192.168.77.11"_qs, u"255.255.255.0"_qs));
+        QVERIFY(OpenConsole(u"192.168.77.11"_qs));
     });
     G_pProgress->m_strMessage = u"Loading...."_qs;
     QCOMPARE(G_pProgress->exec(), 0);

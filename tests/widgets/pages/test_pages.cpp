@@ -1,7 +1,5 @@
-#include "app/ostreldlg.h"
 #include "console/tarndlg.h"
 #include "controls/ctlbutton.h"
-#include "controls/dialogservices.h"
 #include "controls/hmxstatic.h"
 #include "controls/ptbutton.h"
 #include "controls/xhtmlstatic.h"
@@ -18,10 +16,9 @@
 #include "protocol/statusvalues.h"
 #include "session/sessionvalues.h"
 #include "tests/widgets/controls/pixels.h"
+#include "tests/widgets/support/frametest.h"
 
-#include <QTest>
 #include <QTimer>
-#include <memory>
 
 using namespace Pixels;
 
@@ -55,11 +52,10 @@ CSkinnedPage* PageOf(const QString& name)
 
 } // namespace
 
-class TestPages : public QObject
+class TestPages : public CFrameTest
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
     void everyPageWearsItsSkin_data();
@@ -74,15 +70,8 @@ private slots:
     void summaryValues();
 
 private:
-    CEnterEscFilter m_keyFilter;
     std::unique_ptr<CTarnDlg> m_console;
 };
-
-void TestPages::initTestCase()
-{
-    qApp->installEventFilter(&m_keyFilter);
-    QApplication::setFont(QFont(u"Verdana"_qs, 9));
-}
 
 void TestPages::init()
 {
@@ -166,7 +155,7 @@ void TestPages::stepsCloseAndMinimize()
     COstrelDlg frame;
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
-    QVERIFY(frame.OpenConsole(u"QZ-8061Tr"_qs, u"192.168.77.10"_qs, u"255.255.255.0"_qs));
+    QVERIFY(OpenConsole(u"192.168.77.10"_qs, &frame));
     QVERIFY(G_pSummaryDlg->isVisible() && !G_pSearchDlg->isVisible());
     const QList<QWidget*> pages = {G_pSummaryDlg, G_pIPAddrDlg,   G_pSurveyDlg,
                                    G_pModeDlg,    G_pPasswordDlg, G_pSaveDlg};
@@ -190,7 +179,7 @@ void TestPages::stepsCloseAndMinimize()
     QVERIFY(!console->isVisible());
     QCOMPARE(G_pTarnDlg, console); // hidden, not destroyed
 
-    QVERIFY(frame.OpenConsole(u"QZ-8061Tr"_qs, u"192.168.77.10"_qs, u"255.255.255.0"_qs));
+    QVERIFY(OpenConsole(u"192.168.77.10"_qs, &frame));
     QTest::mouseClick(G_pSummaryDlg->MinimizeButton(), Qt::LeftButton, {}, QPoint(9, 9));
     QVERIFY(frame.isMinimized());
     frame.showNormal();

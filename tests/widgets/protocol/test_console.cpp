@@ -13,6 +13,7 @@
 #include "protocol/statusvalues.h"
 #include "session/sessionvalues.h"
 #include "session/webmanager.h"
+#include "tests/widgets/configpages/configfixture.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -98,48 +99,21 @@ private:
     // rather than in its 44 s.
     void PlayIPAddressWait();
 
-    std::unique_ptr<CTarnDlg> m_console;
+    CConfigFixture m_fixture;
     QTimer m_pump;
-    QTimer m_messageWatch;
-    QStringList m_messages;
 };
 
 void TestConsole::init()
 {
     QFile::remove(LogFilePath());
-    G_mWebQueue.clear();
-    G_mWebDone.clear();
-    G_pWEBManager = new CWEBManager(nullptr);
-    G_mstrAuthorization = u"YWRtaW46czNjcmV0"_qs;
-    ClearStatusValues();
-    m_console = std::make_unique<CTarnDlg>(nullptr);
-    G_pTarnDlg = m_console.get();
-    m_console->SetDevice(u"192.168.77.10"_qs, u"255.255.255.0"_qs);
-    m_console->show();
-    m_messages.clear();
-    // Answers every message dialog at once, noting its text.
-    m_messageWatch.setInterval(10);
-    connect(&m_messageWatch, &QTimer::timeout, this, [this] {
-        if (G_pMessageDlg && G_pMessageDlg->isVisible()) {
-            m_messages.append(G_pMessageDlg->m_strMessage);
-            G_pMessageDlg->done(1);
-        }
-    });
-    m_messageWatch.start();
+    m_fixture.Init(false);
 }
 
 void TestConsole::cleanup()
 {
     m_pump.stop();
     m_pump.disconnect();
-    m_messageWatch.stop();
-    m_messageWatch.disconnect();
-    G_pTarnDlg = nullptr;
-    m_console.reset();
-    delete G_pWEBManager;
-    G_pWEBManager = nullptr;
-    G_mWebQueue.clear();
-    G_mWebDone.clear();
+    m_fixture.Cleanup();
 }
 
 void TestConsole::StartFakePump(const QHash<QString, QPair<qint32, QString>>& answers)
@@ -170,11 +144,11 @@ void TestConsole::pagesAndDialogs()
                               G_pSurveyDlg, G_pPasswordDlg, G_pSaveDlg};
     for (QWidget* page : pages) {
         QVERIFY(page);
-        QCOMPARE(page->parentWidget(), m_console.get());
+        QCOMPARE(page->parentWidget(), m_fixture.console.get());
         QCOMPARE(page->geometry(), QRect(0, 0, 700, 500));
     }
     // Created in this order, so they stack as the device's pages did.
-    const QObjectList children = m_console->children();
+    const QObjectList children = m_fixture.console->children();
     QList<QWidget*> order;
     for (QObject* child : children) {
         for (QWidget* page : pages) {
@@ -185,12 +159,12 @@ void TestConsole::pagesAndDialogs()
     QCOMPARE(order, QList<QWidget*>(std::begin(pages), std::end(pages)));
     QVERIFY(G_pMessageDlg && G_pProgress);
     // In the console's window, not windows of their own.
-    QVERIFY(!G_pMessageDlg->isWindow() && G_pMessageDlg->window() == m_console->window());
-    QVERIFY(!G_pProgress->isWindow() && G_pProgress->window() == m_console->window());
+    QVERIFY(!G_pMessageDlg->isWindow() && G_pMessageDlg->window() == m_fixture.console->window());
+    QVERIFY(!G_pProgress->isWindow() && G_pProgress->window() == m_fixture.console->window());
     QVERIFY(!G_pMessageDlg->isVisible() && !G_pProgress->isVisible());
-    QCOMPARE(CommandHost(), m_console.get());
+    QCOMPARE(CommandHost(), m_fixture.console.get());
 
-    m_console.reset();
+    m_fixture.console.reset();
     G_pTarnDlg = nullptr;
     QVERIFY(!G_pIPAddrDlg && !G_pModeDlg && !G_pSummaryDlg && !G_pSurveyDlg && !G_pPasswordDlg &&
             !G_pSaveDlg && !G_pMessageDlg && !G_pProgress);
@@ -206,27 +180,27 @@ void TestConsole::showPage()
     QWidget* const pages[] = {G_pIPAddrDlg, G_pModeDlg,     G_pSummaryDlg,
                               G_pSurveyDlg, G_pPasswordDlg, G_pSaveDlg};
     for (QWidget* shown : pages) {
-        m_console->ShowPage(shown);
+        m_fixture.console->ShowPage(shown);
         for (QWidget* page : pages)
             QCOMPARE(page->isVisible(), page == shown);
     }
-    m_console->hide();
-    m_console->ShowPage(G_pSurveyDlg);
-    m_console->show();
+    m_fixture.console->hide();
+    m_fixture.console->ShowPage(G_pSurveyDlg);
+    m_fixture.console->show();
     QVERIFY(G_pSummaryDlg->isVisible());
     QVERIFY(!G_pSurveyDlg->isVisible());
 }
 
 void TestConsole::buildersUseTheConsolesDevice()
 {
-    m_console->SetDevice(u"10.1.2.3"_qs, u"255.255.0.0"_qs);
+    m_fixture.console->SetDevice(u"10.1.2.3"_qs, u"255.255.0.0"_qs);
     auto* connectButton = G_pSurveyDlg->findChild<QPushButton*>(u"1162"_qs);
     auto* keyEdit = G_pSurveyDlg->findChild<QLineEdit*>(u"1003"_qs);
     QVERIFY(connectButton && keyEdit);
 
-    QVERIFY(!m_console->Timers()->IsRunning(CTarnDlg::kResultTimer));
+    QVERIFY(!m_fixture.console->Timers()->IsRunning(CTarnDlg::kResultTimer));
     QueueReboot({}, {});
-    QVERIFY(m_console->Timers()->IsRunning(CTarnDlg::kResultTimer));
+    QVERIFY(m_fixture.console->Timers()->IsRunning(CTarnDlg::kResultTimer));
     QVERIFY(connectButton->isEnabled() && keyEdit->isEnabled());
     QueueRepeater(0, u"Net"_qs, u"6"_qs, 0, 0, 0, {}, 0, 0, {}, {}, {}, {});
     QVERIFY(!connectButton->isEnabled() && !keyEdit->isEnabled());
@@ -253,16 +227,16 @@ void TestConsole::emptyQueueStopsTheTimerButDrains()
     Finish(u"REBOOT"_qs, 4, u"HTTP/1.1 200 OK"_qs);
     Finish(u"RESETDEFAULT"_qs, 5, QString());
     Finish(u"SOMETHING"_qs, 4, QString());
-    m_console->OnResultTimer();
-    QVERIFY(!m_console->Timers()->IsRunning(CTarnDlg::kResultTimer));
+    m_fixture.console->OnResultTimer();
+    QVERIFY(!m_fixture.console->Timers()->IsRunning(CTarnDlg::kResultTimer));
     QVERIFY(G_mWebDone.isEmpty());
-    QVERIFY(m_messages.isEmpty());
-    QVERIFY(m_console->isVisible());
+    QVERIFY(m_fixture.messages.isEmpty());
+    QVERIFY(m_fixture.console->isVisible());
 
     // While commands are pending the timer keeps running.
     QueueReboot({}, {});
-    m_console->OnResultTimer();
-    QVERIFY(m_console->Timers()->IsRunning(CTarnDlg::kResultTimer));
+    m_fixture.console->OnResultTimer();
+    QVERIFY(m_fixture.console->Timers()->IsRunning(CTarnDlg::kResultTimer));
 }
 
 void TestConsole::loadingChainInsideTheProgressDialog()
@@ -297,8 +271,8 @@ void TestConsole::loadingChainInsideTheProgressDialog()
     QCOMPARE(G_mstrSecondaryDNS, u"8.8.4.4"_qs);
     QCOMPARE(G_mstrSSID, u"Net"_qs);
     QCOMPARE(G_mstrFirmwareVersion, u"1.0.4"_qs);
-    QVERIFY(m_messages.isEmpty());
-    QVERIFY(m_console->isVisible());
+    QVERIFY(m_fixture.messages.isEmpty());
+    QVERIFY(m_fixture.console->isVisible());
 }
 
 void TestConsole::unusableAnswersLeaveValuesAndChainGoesOn()
@@ -309,15 +283,16 @@ void TestConsole::unusableAnswersLeaveValuesAndChainGoesOn()
                    {u"GETSTATUS"_qs, {4, u"HTTP/1.1 404 Not Found"_qs}}});
     // Lower-case keywords are the same commands.
     Finish(u"laninfo"_qs, 4, kUnauthorized);
-    m_console->OnResultTimer();
+    m_fixture.console->OnResultTimer();
     QCOMPARE(G_mWebQueue.size(), 1);
     QCOMPARE(G_mWebQueue.first().strID, u"WANINFO"_qs);
     QVERIFY(WaitFor([] { return G_mWebQueue.isEmpty() && G_mWebDone.isEmpty(); }));
-    QVERIFY(WaitFor([this] { return !m_console->Timers()->IsRunning(CTarnDlg::kResultTimer); }));
+    QVERIFY(WaitFor(
+        [this] { return !m_fixture.console->Timers()->IsRunning(CTarnDlg::kResultTimer); }));
     QCOMPARE(G_mstrLanIPAddress, u"kept"_qs);
     QCOMPARE(G_mstrSSID, u"kept"_qs);
     QCOMPARE(G_mstrFirmwareVersion, u"kept"_qs);
-    QVERIFY(m_messages.isEmpty());
+    QVERIFY(m_fixture.messages.isEmpty());
 }
 
 void TestConsole::lostConnectionInTheChain_data()
@@ -338,13 +313,13 @@ void TestConsole::lostConnectionInTheChain()
     QTimer::singleShot(0, this, [&] {
         Finish(keyword, result, kLanAnswer);
         Finish(u"SETUPIPADDRESS"_qs, 4, kStatusAnswer);
-        m_console->OnResultTimer();
+        m_fixture.console->OnResultTimer();
         closedFirst = !G_pProgress->isVisible();
     });
     QCOMPARE(G_pProgress->exec(), 0);
     QVERIFY(closedFirst);
-    QCOMPARE(m_messages, QStringList{u"Cannot Connect to Repeater."_qs});
-    QVERIFY(!m_console->isVisible());
+    QCOMPARE(m_fixture.messages, QStringList{u"Cannot Connect to Repeater."_qs});
+    QVERIFY(!m_fixture.console->isVisible());
     QCOMPARE(G_mstrLanIPAddress, u"kept"_qs);
     // The tick ended there: what was finished after it waits for a later tick.
     QCOMPARE(G_mWebDone.size(), 1);
@@ -366,30 +341,30 @@ void TestConsole::repeaterResults()
         for (int tick = 0; tick <= CTarn_SurveyDlg::kRebootLastTick; ++tick)
             G_pSurveyDlg->OnTimer(CTarn_SurveyDlg::kRebootTimer);
     });
-    m_console->OnResultTimer();
+    m_fixture.console->OnResultTimer();
     QVERIFY(connectButton->isEnabled() && keyEdit->isEnabled());
     QVERIFY(keyEdit->text().isEmpty());
-    QVERIFY(m_messages.isEmpty());
+    QVERIFY(m_fixture.messages.isEmpty());
 
     // A lost connection leaves a running progress dialog to its owner; the message waits until
     // the owner has ended it. The console stands in its window again, as after a new Connect.
-    m_console->show();
+    m_fixture.console->show();
     bool progressStayed = false;
     QStringList messagesWhileProgress{u"none yet"_qs};
     QTimer::singleShot(0, this, [&] {
         QTimer::singleShot(50, this, [&] {
             progressStayed = G_pProgress->isVisible();
-            messagesWhileProgress = m_messages;
+            messagesWhileProgress = m_fixture.messages;
             G_pProgress->done(3);
         });
         Finish(u"REPEATER"_qs, 7, QString());
-        m_console->OnResultTimer();
+        m_fixture.console->OnResultTimer();
     });
     QCOMPARE(G_pProgress->exec(), 3);
     QVERIFY(progressStayed);
     QCOMPARE(messagesWhileProgress, QStringList());
-    QCOMPARE(m_messages, QStringList{u"Cannot Connect to Repeater."_qs});
-    QVERIFY(!m_console->isVisible());
+    QCOMPARE(m_fixture.messages, QStringList{u"Cannot Connect to Repeater."_qs});
+    QVERIFY(!m_fixture.console->isVisible());
 }
 
 void TestConsole::pageBranches()
@@ -398,7 +373,7 @@ void TestConsole::pageBranches()
     auto* connectButton = G_pSurveyDlg->findChild<QPushButton*>(u"1162"_qs);
     scan->setEnabled(false);
     Finish(u"SITESURVEY"_qs, 5, QString());
-    m_console->OnResultTimer();
+    m_fixture.console->OnResultTimer();
     QVERIFY(scan->isEnabled() && !connectButton->isEnabled());
 
     // The address change's answer is scraped like a status page, whatever became of it.
@@ -406,37 +381,38 @@ void TestConsole::pageBranches()
     ipApply->setEnabled(false);
     Finish(u"SETUPIPADDRESS"_qs, 4, u"HTTP/1.1 200 OK\r\n\r\n<div align=\"left\"> Saved </div>"_qs);
     PlayIPAddressWait();
-    m_console->OnResultTimer();
+    m_fixture.console->OnResultTimer();
     QCOMPARE(G_mstrFirmwareVersion, u"Saved"_qs);
     QVERIFY(ipApply->isEnabled());
     ipApply->setEnabled(false);
     Finish(u"SETUPIPADDRESS"_qs, 5, QString());
     PlayIPAddressWait();
-    m_console->OnResultTimer();
+    m_fixture.console->OnResultTimer();
     QVERIFY(ipApply->isEnabled());
     QCOMPARE(G_mstrFirmwareVersion, u"Saved"_qs);
     // The wait ends on the Locate page.
-    QVERIFY(!m_console->isVisible());
-    m_console->show();
+    QVERIFY(!m_fixture.console->isVisible());
+    m_fixture.console->show();
 
     auto* firmwareApply = G_pModeDlg->findChild<QPushButton*>(u"1164"_qs);
     firmwareApply->setEnabled(false);
     Finish(u"UPLOAD"_qs, 5, QString());
-    m_console->OnResultTimer();
+    m_fixture.console->OnResultTimer();
     QVERIFY(firmwareApply->isEnabled());
     // Told by the firmware page, which keeps the user on the console.
-    QCOMPARE(m_messages, QStringList{u"Please temporary turn off the firewall and antivirus "
-                                     u"programs and try again."_qs});
-    QVERIFY(m_console->isVisible());
-    m_messages.clear();
+    QCOMPARE(m_fixture.messages,
+             QStringList{u"Please temporary turn off the firewall and antivirus "
+                         u"programs and try again."_qs});
+    QVERIFY(m_fixture.console->isVisible());
+    m_fixture.messages.clear();
 
     auto* passwordApply = G_pPasswordDlg->findChild<QPushButton*>(u"1167"_qs);
     passwordApply->setEnabled(false);
     Finish(u"SETUPPASSWORD"_qs, 6, QString());
-    m_console->OnResultTimer();
+    m_fixture.console->OnResultTimer();
     QVERIFY(passwordApply->isEnabled());
-    QVERIFY(!m_console->isVisible());
-    QVERIFY(m_messages.isEmpty());
+    QVERIFY(!m_fixture.console->isVisible());
+    QVERIFY(m_fixture.messages.isEmpty());
 }
 
 void TestConsole::okTest_data()
@@ -461,8 +437,8 @@ void TestConsole::okTest_data()
     QTest::newRow("closed within the body")
         << 4 << u"HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\nUpgr"_qs << true << false;
     QTest::newRow("whole refusal")
-        << 4 << u"HTTP/1.1 200 OK\r\nContent-Length: 20\r\n\r\nInvalid file format!"_qs
-        << true << true;
+        << 4 << u"HTTP/1.1 200 OK\r\nContent-Length: 20\r\n\r\nInvalid file format!"_qs << true
+        << true;
     QTest::newRow("whole acceptance") << 4 << upgrading << true << true;
     QTest::newRow("whole, kept open") << 5 << upgrading << true << true;
     QTest::newRow("kept open, no length") << 5 << u"HTTP/1.1 200 OK\r\n\r\nUp"_qs << true << true;
@@ -486,10 +462,10 @@ void TestConsole::okTest()
             G_pProgress->done(0);
     });
     Finish(u"UPLOAD"_qs, result, response);
-    m_console->OnResultTimer();
+    m_fixture.console->OnResultTimer();
     QCOMPARE(waitStarted, accepted && !response.contains(u"Invalid file format!"));
     QCOMPARE(G_mWebQueue.size(), waitStarted ? 1 : 0); // the REBOOT
-    QCOMPARE(m_messages.isEmpty(), waitStarted);
+    QCOMPARE(m_fixture.messages.isEmpty(), waitStarted);
 }
 
 void TestConsole::logLines()
@@ -499,7 +475,7 @@ void TestConsole::logLines()
     Finish(u"REBOOT"_qs, 4, u"HTTP/1.1 200 OK\r\n\r\nrebooting"_qs);
     Finish(u"SETUPIPADDRESS"_qs, 5, longPage);
     PlayIPAddressWait();
-    m_console->OnResultTimer();
+    m_fixture.console->OnResultTimer();
     const QByteArray log = ReadLog();
     QVERIFY2(log.contains("\r\ndwResult=4\r\n\r\n"), log.constData());
     QVERIFY(log.contains("\r\nHTTP/1.1 200 OK\r\n\r\nrebooting\r\n\r\n"));

@@ -10,6 +10,7 @@
 #include "rules/surveyparser.h"
 #include "session/sessionvalues.h"
 #include "session/webmanager.h"
+#include "tests/widgets/configpages/configfixture.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -57,11 +58,6 @@ const QList<Network> kNetworks = {
 };
 enum Row { Cafe, Wep, Tkip, Aes, Mixed, Nameless };
 
-struct Queued {
-    QString strID;
-    QString strData;
-};
-
 } // namespace
 
 class TestSurveyPage : public QObject
@@ -69,7 +65,7 @@ class TestSurveyPage : public QObject
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
+    void cleanup() { m_fixture.Cleanup(); }
     void firstShowScans();
     void surveyFillsTheList();
     void surveysWithoutRows();
@@ -83,84 +79,31 @@ private:
     // Shows the page (which scans) and answers its survey through the console.
     void Survey(const QString& page);
     void Select(int row);
-    QStringList Commands() const;
     QString LastBody() const;
 
-    std::unique_ptr<CTarnDlg> m_console;
+    CConfigFixture m_fixture;
     CTarn_SurveyDlg* m_page = nullptr;
-    QList<Queued> m_queued;
-    QStringList m_messages;
-    QTimer m_messageWatch;
 };
 
 void TestSurveyPage::init()
 {
-    G_mWebQueue.clear();
-    G_mWebDone.clear();
-    G_pWEBManager = new CWEBManager(nullptr);
-    G_mstrAuthorization = u"YWRtaW46czNjcmV0"_qs;
-    ClearStatusValues();
-    m_queued.clear();
-    SetAddCommandForTest([this](const QString& strID, const QString& strData, const QString&,
-                                const QString&, const QString&, qsizetype, qint64) {
-        m_queued.append({strID, strData});
-    });
-    m_console = std::make_unique<CTarnDlg>(nullptr);
-    G_pTarnDlg = m_console.get();
-    m_console->SetDevice(u"192.168.77.10"_qs, u"255.255.255.0"_qs);
-    m_console->show();
+    m_fixture.Init();
     m_page = G_pSurveyDlg;
-    m_messages.clear();
-    m_messageWatch.setInterval(10);
-    connect(&m_messageWatch, &QTimer::timeout, this, [this] {
-        if (G_pMessageDlg && G_pMessageDlg->isVisible()) {
-            m_messages.append(G_pMessageDlg->m_strMessage);
-            G_pMessageDlg->done(1);
-        }
-    });
-    m_messageWatch.start();
 }
 
-void TestSurveyPage::cleanup()
-{
-    m_messageWatch.stop();
-    m_messageWatch.disconnect();
-    SetAddCommandForTest({});
-    G_pTarnDlg = nullptr;
-    m_console.reset();
-    delete G_pWEBManager;
-    G_pWEBManager = nullptr;
-    G_mWebDone.clear();
-}
-
-QStringList TestSurveyPage::Commands() const
-{
-    QStringList ids;
-    for (const Queued& q : m_queued)
-        ids.append(q.strID);
-    return ids;
-}
-
+// The body without the line end the request closes with.
 QString TestSurveyPage::LastBody() const
 {
-    const QString& request = m_queued.last().strData;
-    const qsizetype body = request.indexOf(u"\r\n\r\n");
-    return body < 0 ? QString() : request.mid(body + 4).chopped(2);
+    return m_fixture.LastBody().chopped(2);
 }
 
 void TestSurveyPage::Survey(const QString& page)
 {
     if (!m_page->isVisible())
-        m_console->ShowPage(m_page);
+        m_fixture.console->ShowPage(m_page);
     else
         m_page->OnScan();
-    _STRU_WEB_DATA record;
-    record.strID = u"SITESURVEY"_qs;
-    record.dwResult = 4;
-    record.strData = page;
-    record.dwConsole = m_console->ConsoleId();
-    G_mWebDone.append(record);
-    m_console->OnResultTimer();
+    m_fixture.Finish(u"SITESURVEY"_qs, 4, page);
 }
 
 void TestSurveyPage::Select(int row)
@@ -174,35 +117,29 @@ void TestSurveyPage::Select(int row)
 void TestSurveyPage::firstShowScans()
 {
     QVERIFY(!m_page->isVisible());
-    QVERIFY(m_queued.isEmpty());
-    m_console->ShowPage(m_page);
-    QCOMPARE(Commands(), QStringList{u"SITESURVEY"_qs});
-    QVERIFY(m_queued[0].strData.startsWith(u"GET /wlsurvey2.asp HTTP/1.1\r\n"));
+    QVERIFY(m_fixture.queued.isEmpty());
+    m_fixture.console->ShowPage(m_page);
+    QCOMPARE(m_fixture.Commands(), QStringList{u"SITESURVEY"_qs});
+    QVERIFY(m_fixture.queued[0].strData.startsWith(u"GET /wlsurvey2.asp HTTP/1.1\r\n"));
     QVERIFY(!m_page->ScanButton()->isEnabled());
     QVERIFY(!m_page->ConnectButton()->isEnabled());
     QVERIFY(!m_page->KeyEdit()->isEnabled());
-    QVERIFY(m_console->Timers()->IsRunning(CTarnDlg::kResultTimer));
+    QVERIFY(m_fixture.console->Timers()->IsRunning(CTarnDlg::kResultTimer));
 
     // While it is out, neither Scan nor another visit starts a second one.
     QTest::mouseClick(m_page->ScanButton(), Qt::LeftButton);
     m_page->OnScan();
-    m_console->ShowPage(G_pSummaryDlg);
-    m_console->ShowPage(m_page);
-    QCOMPARE(Commands(), QStringList{u"SITESURVEY"_qs});
+    m_fixture.console->ShowPage(G_pSummaryDlg);
+    m_fixture.console->ShowPage(m_page);
+    QCOMPARE(m_fixture.Commands(), QStringList{u"SITESURVEY"_qs});
 
     // An answer that is no page: ready for another scan, and nothing to connect to.
-    _STRU_WEB_DATA record;
-    record.strID = u"SITESURVEY"_qs;
-    record.dwResult = 4;
-    record.strData = u"HTTP/1.1 401 Unauthorized\r\n\r\n"_qs;
-    record.dwConsole = m_console->ConsoleId();
-    G_mWebDone.append(record);
-    m_console->OnResultTimer();
+    m_fixture.Finish(u"SITESURVEY"_qs, 4, u"HTTP/1.1 401 Unauthorized\r\n\r\n"_qs);
     QVERIFY(m_page->ScanButton()->isEnabled());
     QVERIFY(!m_page->ConnectButton()->isEnabled());
     QCOMPARE(m_page->AccessPointList()->topLevelItemCount(), 0);
     QTest::mouseClick(m_page->ScanButton(), Qt::LeftButton);
-    QCOMPARE(Commands(), (QStringList{u"SITESURVEY"_qs, u"SITESURVEY"_qs}));
+    QCOMPARE(m_fixture.Commands(), (QStringList{u"SITESURVEY"_qs, u"SITESURVEY"_qs}));
 }
 
 void TestSurveyPage::surveyFillsTheList()
@@ -266,7 +203,7 @@ void TestSurveyPage::surveysWithoutRows()
     QVERIFY(!m_page->ConnectButton()->isEnabled());
     QVERIFY(!m_page->KeyEdit()->isEnabled());
     m_page->OnConnect();
-    QCOMPARE(Commands().count(u"REPEATER"_qs), 0);
+    QCOMPARE(m_fixture.Commands().count(u"REPEATER"_qs), 0);
 
     // Three announced, two there: two rows.
     Survey(SurveyPage(kNetworks.mid(0, 2), 3));
@@ -340,20 +277,20 @@ void TestSurveyPage::connectSendsOrRefuses()
     for (const auto& refusal : refusals) {
         Select(refusal.row);
         key->setText(refusal.key);
-        m_messages.clear();
+        m_fixture.messages.clear();
         QTest::mouseClick(m_page->ConnectButton(), Qt::LeftButton);
-        QCOMPARE(m_messages, QStringList{refusal.message});
-        QCOMPARE(Commands(), QStringList{u"SITESURVEY"_qs});
+        QCOMPARE(m_fixture.messages, QStringList{refusal.message});
+        QCOMPARE(m_fixture.Commands(), QStringList{u"SITESURVEY"_qs});
         QCOMPARE(key->text(), refusal.key);
         QVERIFY(m_page->ConnectButton()->isEnabled());
     }
 
     // A network without a name: nothing at all.
     Select(Nameless);
-    m_messages.clear();
+    m_fixture.messages.clear();
     QTest::mouseClick(m_page->ConnectButton(), Qt::LeftButton);
-    QVERIFY(m_messages.isEmpty());
-    QCOMPARE(Commands(), QStringList{u"SITESURVEY"_qs});
+    QVERIFY(m_fixture.messages.isEmpty());
+    QCOMPARE(m_fixture.Commands(), QStringList{u"SITESURVEY"_qs});
 
     // WEP with Key 3: index 2, the one key in all four slots; sending holds Connect and the
     // key box until the answer.
@@ -361,7 +298,7 @@ void TestSurveyPage::connectSendsOrRefuses()
     m_page->DefaultKeyChoice()->setCurrentIndex(2);
     QTest::keyClicks(key, u"12345"_qs);
     QTest::mouseClick(m_page->ConnectButton(), Qt::LeftButton);
-    QCOMPARE(Commands().last(), u"REPEATER"_qs);
+    QCOMPARE(m_fixture.Commands().last(), u"REPEATER"_qs);
     QCOMPARE(LastBody(), u"stadrv_type=3&stadrv_ssid=OldWep&stadrv_chan=6&stadrv_encrypttype=1"
                          u"&stadrv_weplength=0&stadrv_defaultkey=2&key1=12345&stadrv_wepformat1=0"
                          u"&key2=12345&stadrv_wepformat2=0&key3=12345&stadrv_wepformat3=0"
@@ -370,22 +307,17 @@ void TestSurveyPage::connectSendsOrRefuses()
     QCOMPARE(m_page->m_strSSID, u"OldWep"_qs);
     QCOMPARE(m_page->m_strChannel, u"6"_qs);
     QVERIFY(!m_page->ConnectButton()->isEnabled() && !key->isEnabled());
-    QVERIFY(m_console->Timers()->IsRunning(CTarnDlg::kResultTimer));
+    QVERIFY(m_fixture.console->Timers()->IsRunning(CTarnDlg::kResultTimer));
 
     // The lost answer: back to the Locate page with the console's message.
-    _STRU_WEB_DATA record;
-    record.strID = u"REPEATER"_qs;
-    record.dwResult = 7;
-    record.dwConsole = m_console->ConsoleId();
-    G_mWebDone.append(record);
-    m_console->OnResultTimer();
-    QCOMPARE(m_messages, QStringList{u"Cannot Connect to Repeater."_qs});
-    QVERIFY(!m_console->isVisible());
-    QVERIFY(!Commands().contains(u"REBOOT"_qs));
+    m_fixture.Finish(u"REPEATER"_qs, 7, QString());
+    QCOMPARE(m_fixture.messages, QStringList{u"Cannot Connect to Repeater."_qs});
+    QVERIFY(!m_fixture.console->isVisible());
+    QVERIFY(!m_fixture.Commands().contains(u"REBOOT"_qs));
 
     // An open network: security type 0, whatever is in the key box.
-    m_console->show();
-    m_console->ShowPage(m_page);
+    m_fixture.console->show();
+    m_fixture.console->ShowPage(m_page);
     Survey(SurveyPage(kNetworks));
     Select(Cafe);
     QTest::mouseClick(m_page->ConnectButton(), Qt::LeftButton);
@@ -411,7 +343,7 @@ void TestSurveyPage::rebootWait()
     QTimer::singleShot(0, this, [&] {
         running = m_page->Timers()->IsRunning(CTarn_SurveyDlg::kRebootTimer);
         text = G_pProgress->m_strMessage;
-        queuedAtStart = Commands();
+        queuedAtStart = m_fixture.Commands();
         keyEmpty = m_page->KeyEdit()->text().isEmpty() && m_page->KeyEdit()->isEnabled() &&
                    m_page->ConnectButton()->isEnabled();
         bitmaps.append(G_pProgress->CurrentBitmap());
@@ -420,13 +352,7 @@ void TestSurveyPage::rebootWait()
             bitmaps.append(G_pProgress->CurrentBitmap());
         }
     });
-    _STRU_WEB_DATA record;
-    record.strID = u"REPEATER"_qs;
-    record.dwResult = 4;
-    record.strData = u"HTTP/1.1 302 Found\r\n\r\n"_qs;
-    record.dwConsole = m_console->ConsoleId();
-    G_mWebDone.append(record);
-    m_console->OnResultTimer();
+    m_fixture.Finish(u"REPEATER"_qs, 4, u"HTTP/1.1 302 Found\r\n\r\n"_qs);
 
     QVERIFY(running);
     QCOMPARE(text, u"Rebooting...."_qs);
@@ -436,16 +362,16 @@ void TestSurveyPage::rebootWait()
     QCOMPARE(m_page->m_nRebootTicks, 11);
     QVERIFY(!G_pProgress->isVisible());
     QVERIFY(!m_page->Timers()->IsRunning(CTarn_SurveyDlg::kRebootTimer));
-    QVERIFY(!m_console->isVisible());
-    QVERIFY(m_messages.isEmpty());
+    QVERIFY(!m_fixture.console->isVisible());
+    QVERIFY(m_fixture.messages.isEmpty());
 
     // The wait is paced by timer 300 at 3.5 s, and the page going away ends it.
-    m_console->show();
-    m_console->ShowPage(m_page);
+    m_fixture.console->show();
+    m_fixture.console->ShowPage(m_page);
     bool paced = false;
     QTimer::singleShot(0, this, [&] {
         paced = m_page->Timers()->IsRunning(CTarn_SurveyDlg::kRebootTimer);
-        m_console->ShowPage(G_pSummaryDlg);
+        m_fixture.console->ShowPage(G_pSummaryDlg);
     });
     m_page->OnRepeaterResult();
     QVERIFY(paced);
@@ -476,18 +402,18 @@ void TestSurveyPage::comingBack()
     // (the layout put it back to Key 1).
     Select(Wep);
     m_page->DefaultKeyChoice()->setCurrentIndex(3);
-    m_console->ShowPage(G_pSummaryDlg);
-    m_console->ShowPage(m_page);
-    QCOMPARE(Commands(), QStringList{u"SITESURVEY"_qs});
+    m_fixture.console->ShowPage(G_pSummaryDlg);
+    m_fixture.console->ShowPage(m_page);
+    QCOMPARE(m_fixture.Commands(), QStringList{u"SITESURVEY"_qs});
     QCOMPARE(m_page->AccessPointList()->topLevelItemCount(), kNetworks.size());
     QVERIFY(m_page->DefaultKeyChoice()->isVisible());
     QCOMPARE(m_page->DefaultKeyChoice()->currentIndex(), 0);
 
     // With an empty list, showing the page surveys again.
     Survey(SurveyPage({}));
-    m_console->ShowPage(G_pSummaryDlg);
-    m_console->ShowPage(m_page);
-    QCOMPARE(Commands().count(u"SITESURVEY"_qs), 3);
+    m_fixture.console->ShowPage(G_pSummaryDlg);
+    m_fixture.console->ShowPage(m_page);
+    QCOMPARE(m_fixture.Commands().count(u"SITESURVEY"_qs), 3);
 }
 
 void TestSurveyPage::selectedRowIsDrawn()
